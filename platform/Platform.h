@@ -1,0 +1,136 @@
+// The one seam to the operating system: machine facts, the clipboard, HTTP, the shell, sounds and
+// folders. The windows ask Platform::current(); tests put a FakePlatform in its place.
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+namespace olm::platform {
+
+/// What one blocking HTTP download did.
+struct DownloadResult {
+    /// The server answered (any status); false when the URL could not be opened at all.
+    bool opened = false;
+    /// The HTTP status of the answer; 0 when there was none.
+    int httpStatus = 0;
+    /// Bytes written to the target file.
+    qint64 bytesReceived = 0;
+    /// Reads that gave bytes; each gave at most one block.
+    int blocks = 0;
+    /// The first read gave nothing: the target file was left empty.
+    bool firstReadEmpty = true;
+    /// The target file could not be created or written; error says why.
+    bool fileError = false;
+    /// Network or file error text; empty when there was none.
+    QString error;
+
+    /// At least one block arrived and the file is complete.
+    bool received() const { return !firstReadEmpty && !fileError; }
+};
+
+/// What the operating system gives. The non-virtual members hold the rules; the virtual ones are
+/// the raw facts a subclass supplies. May be used from any thread except the clipboard, which is
+/// the user-interface thread's.
+class Platform {
+public:
+    virtual ~Platform();
+
+    /// The instance in use: the real system unless a test has set another.
+    static Platform &current();
+    /// Puts platform in place of the real system (null: back to the real system).
+    static void setCurrent(Platform *platform);
+    /// The real system, whatever is current.
+    static Platform &system();
+    /// How the real system beeps where the toolkit knows better than the platform layer (the
+    /// widgets' beep); called with the MessageBeep type.
+    static void setSystemBeep(std::function<void(unsigned)> beep);
+
+    /// The computer's name as read into a buffer of bufferLength characters: the text up to the
+    /// first zero character, at most bufferLength - 1 characters; empty for bufferLength < 2.
+    QString computerName(int bufferLength);
+    /// The local IPv4 address as dotted text: the first address the host's own name resolves to that
+    /// is not a loopback address; else the first non-loopback IPv4 address of the interfaces; else
+    /// "127.0.0.1". Never blocks for long.
+    virtual QString localAddress();
+
+    /// Puts bytes on the clipboard as the only format, formatName (registered by that name), after
+    /// emptying it; no plain text goes along. False with *error when the clipboard cannot be opened.
+    bool clipboardWrite(const QString &formatName, const QByteArray &bytes, QString *error);
+    /// The clipboard's block of formatName; nullopt when there is none (or, with *error set, when the
+    /// clipboard cannot be opened).
+    std::optional<QByteArray> clipboardRead(const QString &formatName, QString *error);
+
+    /// Opens the clipboard for this program; fails while another program holds it. Pair with
+    /// closeClipboard, or better use ClipboardSession.
+    virtual bool openClipboard(QString *error) = 0;
+    virtual void closeClipboard() = 0;
+    /// With the clipboard open: empties it and offers bytes under formatName only.
+    virtual bool setClipboardData(const QString &formatName, const QByteArray &bytes, QString *error) = 0;
+    /// With the clipboard open: the block of formatName, if offered.
+    virtual std::optional<QByteArray> clipboardData(const QString &formatName) = 0;
+    /// The formats the clipboard offers now.
+    virtual QStringList clipboardFormats() = 0;
+
+    /// Starts document with the shell's "open" verb in a hidden window, in the current folder.
+    /// Outside Windows only an executable file is started (through /bin/sh). The result says
+    /// whether it was started.
+    virtual bool shellOpenHidden(const QString &document) = 0;
+
+    /// Downloads url into targetFile (created or replaced), reading blockSize bytes at a time, and
+    /// returns when done; meanwhile windows take no user input. Gives up after timeoutMs without data.
+    virtual DownloadResult httpDownload(const QUrl &url, const QString &targetFile, int blockSize = 1024,
+                                        int timeoutMs = 30000) = 0;
+
+    /// Plays the system sound of a message-box type (0xFFFFFFFF: the simple beep).
+    virtual void messageBeep(unsigned type) = 0;
+
+    /// Creates one folder; true when it exists afterwards.
+    virtual bool makeFolder(const QString &path) = 0;
+
+protected:
+    /// The computer's full name, untruncated.
+    virtual QString rawComputerName() = 0;
+    /// The addresses the host's own name resolves to, in the resolver's order.
+    virtual QList<QHostAddress> hostAddresses() = 0;
+    /// The addresses of the network interfaces, in the system's order.
+    virtual QList<QHostAddress> interfaceAddresses() = 0;
+};
+
+/// Replaces the current platform for a scope (tests), and restores the previous one.
+class ScopedPlatform {
+public:
+    explicit ScopedPlatform(Platform &platform);
+    ~ScopedPlatform();
+    ScopedPlatform(const ScopedPlatform &) = delete;
+    ScopedPlatform &operator=(const ScopedPlatform &) = delete;
+
+private:
+    Platform *m_previous;
+};
+
+/// The clipboard held open for one read or one write; closed on every path out of the scope.
+class ClipboardSession {
+public:
+    explicit ClipboardSession(Platform &platform = Platform::current());
+    ~ClipboardSession();
+    ClipboardSession(const ClipboardSession &) = delete;
+    ClipboardSession &operator=(const ClipboardSession &) = delete;
+
+    /// Whether the clipboard was opened; when not, error() says why.
+    bool isOpen() const { return m_open; }
+    QString error() const { return m_error; }
+
+private:
+    Platform &m_platform;
+    bool m_open = false;
+    QString m_error;
+};
+
+} // namespace olm::platform
