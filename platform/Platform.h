@@ -12,6 +12,8 @@
 #include <functional>
 #include <optional>
 
+class QFile;
+
 namespace olm::platform {
 
 /// What one blocking HTTP download did.
@@ -95,6 +97,11 @@ public:
     virtual bool makeFolder(const QString &path) = 0;
 
 protected:
+    /// Creates or replaces the download's target; false, with the file error in result, when it cannot.
+    static bool openDownloadTarget(QFile &file, DownloadResult &result);
+    /// Writes one block read from the server and counts it; false, with the file error, when the disk refuses.
+    static bool writeDownloadBlock(QFile &file, const QByteArray &block, DownloadResult &result);
+
     /// The computer's full name, untruncated.
     virtual QString rawComputerName() = 0;
     /// The addresses the host's own name resolves to, in the resolver's order.

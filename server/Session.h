@@ -36,6 +36,8 @@ public:
 
     QString login() const;
     QString databasePath() const;
+    /// How long a statement waits for another session's write lock before it fails (5000 ms at open).
+    void setBusyTimeout(int milliseconds);
 
 private:
     explicit Session(std::unique_ptr<SessionPrivate> d);

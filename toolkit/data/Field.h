@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 
@@ -70,7 +71,7 @@ public:
     // Lookup definition (fkLookup): this row's KeyFields matched against LookupKeyFields of LookupDataSet,
     // giving LookupResultField of the matching list row.
     QString KeyFields() const { return m_keyFields; }
-    TDataSet *LookupDataSet() const { return m_lookupDataSet; }
+    TDataSet *LookupDataSet() const;
     QString LookupKeyFields() const { return m_lookupKeyFields; }
     QString LookupResultField() const { return m_lookupResultField; }
     void setLookup(const QString &keyFields, TDataSet *lookupDataSet, const QString &lookupKeyFields,
@@ -98,6 +99,7 @@ public:
 
     /// Store a value: the dataset must be in edit or insert state (or calculating, for calculated fields).
     /// Converts to the field's type; EConvertError when it does not convert; EDatabaseError for read-only.
+    /// A lookup field stores the key of the list row whose result field holds the value (null when none).
     void setValue(const QVariant &value);
     void setAsString(const QString &text);   ///< "" stores NULL; conversion as the field's type demands
     void setAsInteger(int value);
@@ -113,6 +115,8 @@ public:
 
 private:
     friend class TDataSet;
+    friend class TDataSetPrivate;
+    void setLookupValue(const QVariant &value);
     TDataSet *m_dataSet;
     QString m_fieldName;
     TFieldType m_dataType;
@@ -124,7 +128,7 @@ private:
     QString m_displayFormat;
     QString m_editMask;
     QString m_keyFields;
-    TDataSet *m_lookupDataSet = nullptr;
+    QPointer<QObject> m_lookupDataSet;   // the list may be destroyed before this field
     QString m_lookupKeyFields;
     QString m_lookupResultField;
     int m_dataIndex = -1;   ///< column of the record buffer for data fields, slot for calculated ones

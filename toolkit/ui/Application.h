@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <exception>
+#include <type_traits>
 #include <utility>
 
 // Modal results of forms (ShowModal, QDialog::done).
@@ -89,12 +90,18 @@ private:
 extern TApplication *Application;
 
 /// Connects signal to handler so that the handler runs guarded: an exception it throws is shown by
-/// the default error display instead of crossing Qt's event dispatch.
+/// the default error display instead of crossing Qt's event dispatch. The handler takes the signal's
+/// arguments or none.
 template<class Sender, class Signal, class F>
 QMetaObject::Connection connectGuarded(Sender *sender, Signal signal, const QObject *context, F handler)
 {
-    return QObject::connect(sender, signal, context, [handler = std::move(handler)](auto &&...args) {
-        auto call = [&] { handler(std::forward<decltype(args)>(args)...); };
+    return QObject::connect(sender, signal, context, [handler = std::move(handler)](auto &&...args) mutable {
+        auto call = [&] {
+            if constexpr (std::is_invocable_v<F &, decltype(args)...>)
+                handler(std::forward<decltype(args)>(args)...);
+            else
+                handler();
+        };
         if (Application)
             Application->guarded(call);
         else

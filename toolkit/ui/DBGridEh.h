@@ -10,6 +10,7 @@
 #include <QTableView>
 #include <QPointer>
 #include <QRect>
+#include <QSet>
 #include <QStringList>
 
 #include <functional>
@@ -101,8 +102,15 @@ public:
 
 private:
     friend class TDBGridEh;
+    friend class TDBGridEhPrivate;
+    void add(const QString &bookmark);
+    void remove(const QString &bookmark);
+    void sortIfNeeded() const;
+    void changed();
     TDBGridEh *m_grid;
-    QStringList m_bookmarks;   // sorted in the dataset's order when read
+    mutable QStringList m_bookmarks;   // sorted in the dataset's order when read
+    mutable bool m_sorted = true;
+    QSet<QString> m_index;
 };
 
 class TDBGridEhPrivate;
@@ -164,6 +172,9 @@ public:
     }
     /// Number of repaints requested through Invalidate (tests check "repaints only on a real change").
     int invalidateCount() const { return m_invalidateCount; }
+    /// Applies changed plain fields (column Visible and Width, Color, fonts, Options, row height) at
+    /// once; painting applies them too, a moment later.
+    void LayoutChanged();
 
     bool EditorMode() const;
     void setEditorMode(bool on);
@@ -185,11 +196,24 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+
+protected Q_SLOTS:
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     friend class TBMListEh;
     friend class TDBGridEhPrivate;
+    friend class TDBGridModel;
+    friend class TDBGridDelegate;
+    friend class TDBGridHeader;
     std::unique_ptr<TDBGridEhPrivate> d;
     TBMListEh m_selectedRows{this};
     int m_invalidateCount = 0;

@@ -109,6 +109,8 @@ private:
     QList<ShownMessage> m_previousShown;
 };
 
+/// Any box of the toolkit: through the seam, else a real box over owner. Returns the answer (IDOK...).
+int ShowBox(const ShownMessage &message, QWidget *owner = nullptr);
 /// A box with text, caption, buttons and icon as in type; returns IDOK, IDCANCEL, IDYES, IDNO...
 /// A single "\r" in text is a line break. Closing a box without choosing gives IDCANCEL when it has
 /// a Cancel button, IDNO for Yes/No and IDOK for OK.

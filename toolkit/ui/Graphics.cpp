@@ -1,7 +1,6 @@
 // Colours, fonts and the canvas: the mapping of system colours and font faces to what Qt can draw.
 #include "toolkit/ui/Graphics.h"
 
-#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPainter>
 

@@ -1,0 +1,265 @@
+// The sign-in exchange: two connections, the first with the settings file's bootstrap credentials to ask
+// GET_USER for the user's own, the second with those.
+#include "app/SignIn.h"
+
+#include "app/SignInHost.h"
+#include "platform/Ansi.h"
+#include "platform/Platform.h"
+#include "toolkit/data/ADODB.h"
+#include "toolkit/data/Exceptions.h"
+#include "toolkit/ui/Application.h"
+#include "toolkit/ui/Dialogs.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <memory>
+
+namespace {
+
+QString &programFolderOverride()
+{
+    static QString folder;
+    return folder;
+}
+
+// Offsets of the settings block: each value has a 20-byte field and a length byte elsewhere.
+constexpr int FieldSize = 20;
+constexpr int UserIdAt = 0;
+constexpr int PasswordAt = 20;
+constexpr int UserIdLengthAt = 40;
+constexpr int PasswordLengthAt = 41;
+constexpr int ServerAt = 42;
+constexpr int CatalogAt = 62;
+constexpr int ServerLengthAt = 82;
+constexpr int CatalogLengthAt = 83;
+
+QString blockValue(const QByteArray &block, int offset, int lengthAt)
+{
+    const int length = qMin(int(quint8(block.at(lengthAt))), FieldSize);
+    return olm::platform::fromAnsi(ShiftChars(block.mid(offset, length)));
+}
+
+QString errorMessage(const std::exception &error)
+{
+    if (const auto *ours = dynamic_cast<const Exception *>(&error))
+        return ours->Message;
+    return QString::fromUtf8(error.what());
+}
+
+// GET_USER's answer by position; a short answer is an error of the call like any other.
+enum AnswerColumn { UserNameColumn, PasswordColumn, UserIdColumn, ValidityColumn, MessageColumn, UpdateColumn };
+
+TField &answer(const TADOQuery &query, AnswerColumn column)
+{
+    const QList<TField *> &fields = query.Fields();
+    if (column >= fields.size())
+        throw EDatabaseError(QStringLiteral("GET_USER returned %1 columns; column %2 is missing.")
+                                 .arg(fields.size())
+                                 .arg(int(column)));
+    return *fields.at(column);
+}
+
+QString passwordChangeText()
+{
+    return QStringLiteral("Вы должны поменять пароль") + QLatin1Char('\r')
+        + QStringLiteral("Это делается для безопастности и сохранения данных от злоумышлеников");
+}
+
+} // namespace
+
+QString programFolder()
+{
+    const QString &folder = programFolderOverride();
+    return folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder;
+}
+
+void setProgramFolder(const QString &folder)
+{
+    programFolderOverride() = folder;
+}
+
+QString settingsFilePath()
+{
+    return programFolder() + QStringLiteral("/Data/OLM");
+}
+
+TFirstConnectInfo firstConnectInfoFromBytes(const QByteArray &block)
+{
+    if (block.size() < SettingsFileSize)
+        throw EInOutError(QStringLiteral("The settings block has %1 bytes instead of %2.")
+                              .arg(block.size())
+                              .arg(SettingsFileSize));
+    TFirstConnectInfo info;
+    info.UserId = blockValue(block, UserIdAt, UserIdLengthAt);
+    info.Password = blockValue(block, PasswordAt, PasswordLengthAt);
+    info.Catalog = blockValue(block, CatalogAt, CatalogLengthAt);
+    info.Server = blockValue(block, ServerAt, ServerLengthAt);
+    return info;
+}
+
+TFirstConnectInfo readFirstConnectInfo(const QString &path)
+{
+    // The user has to find the file from the message alone, so it names the file and the fault.
+    const QString shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    if (!QFileInfo::exists(path))
+        throw EInOutError(QStringLiteral("Файл настроек %1 не найден.").arg(shown));
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+        throw EInOutError(QStringLiteral("Файл настроек %1 не читается: %2")
+                              .arg(shown, QFileInfo(path).isDir() ? QStringLiteral("это папка.") : file.errorString()));
+    const QByteArray block = file.read(SettingsFileSize);
+    if (file.error() != QFileDevice::NoError)
+        throw EInOutError(QStringLiteral("Файл настроек %1 не читается: %2").arg(shown, file.errorString()));
+    if (block.size() < SettingsFileSize)
+        throw EInOutError(QStringLiteral("Файл настроек %1 испорчен: в нём %2 байт вместо %3.")
+                              .arg(shown)
+                              .arg(block.size())
+                              .arg(SettingsFileSize));
+    return firstConnectInfoFromBytes(block);
+}
+
+QByteArray ShiftChars(const QByteArray &text)
+{
+    QByteArray restored = text;
+    for (char &c : restored)
+        c = char(quint8(c) + 1);
+    return restored;
+}
+
+QString ShiftChars(const QString &text)
+{
+    return olm::platform::fromAnsi(ShiftChars(olm::platform::toAnsi(text)));
+}
+
+QString DigestHex(const QString &text)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(olm::platform::toAnsi(text), QCryptographicHash::Md5).toHex().toUpper());
+}
+
+QString connectionStringOf(const TFirstConnectInfo &info)
+{
+    return QStringLiteral("Provider=SQLOLEDB.1;Password=") + info.Password
+        + QStringLiteral(";Persist Security Info=True;User ID=") + info.UserId
+        + QStringLiteral(";Initial Catalog=") + info.Catalog + QStringLiteral(";Data Source=") + info.Server
+        + QStringLiteral(";Use Procedure for Prepare=1;Auto Translate=True;")
+        + QStringLiteral("Packet Size=4096;Use Encryption for Data=False;")
+        + QStringLiteral("Tag with column collation when possible=False");
+}
+
+QString quoteDoubled(const QString &text)
+{
+    QString doubled = text;
+    return doubled.replace(QLatin1Char('\''), QLatin1String("''"));
+}
+
+QString newPasswordArgument(const QString &newPassword)
+{
+    if (newPassword == QLatin1String("NULL"))
+        return QStringLiteral("NULL");
+    return QLatin1Char('\'') + DigestHex(newPassword) + QLatin1Char('\'');
+}
+
+QString getUserStatement(const QString &login, const QString &passwordDigest, const QString &newPasswordArgument,
+                         const QString &address, const QString &computerName)
+{
+    const QString quotedLogin = quoteDoubled(login);
+    return QStringLiteral("EXEC GET_USER '") + quotedLogin + QStringLiteral("',") + QStringLiteral("'")
+        + passwordDigest + QStringLiteral("',") + newPasswordArgument + QStringLiteral(", ")
+        + QStringLiteral("'OLM 16") + QStringLiteral("'") + QStringLiteral(", '") + quoteDoubled(address)
+        + QStringLiteral("', ") + QStringLiteral("'") + quoteDoubled(computerName) + QStringLiteral("'")
+        + QStringLiteral(", '") + quotedLogin + QStringLiteral("',") + QStringLiteral("'0',") + QStringLiteral("'")
+        + QString::number(newPasswordArgument.size()) + QStringLiteral("'");
+}
+
+bool SignIn(TADOConnection *Connection, const QString &NewPassword, TSignInWindow &window, TSignInHost &host)
+{
+    TFirstConnectInfo info = readFirstConnectInfo(settingsFilePath());
+
+    Connection->Close();
+    Connection->setConnectionString(connectionStringOf(info));
+    try {
+        Connection->Open();
+    } catch (const std::exception &error) {
+        // GET_USER below fails in turn and reports it; the label must not give the bootstrap login away.
+        QString text = errorMessage(error);
+        if (!info.UserId.isEmpty())
+            text.remove(info.UserId, Qt::CaseSensitive);
+        window.setStatusText(text);
+    }
+
+    const QString argument3 = newPasswordArgument(NewPassword);
+    olm::platform::Platform &platform = olm::platform::Platform::current();
+    const QString computerName = platform.computerName(256);
+    const QString address = platform.localAddress();
+    const QString statement =
+        getUserStatement(window.loginText(), DigestHex(window.passwordText()), argument3, address, computerName);
+
+    std::unique_ptr<TADOQuery> query;
+    QString message;
+    try {
+        query = std::make_unique<TADOQuery>();
+        query->setConnection(Connection);
+        query->setSQLText(statement);
+        query->Open();
+
+        message = answer(*query, MessageColumn).AsString();
+        if (answer(*query, UpdateColumn).AsInteger() >= 3) {
+            window.runSelfUpdate();
+            return false;
+        }
+        if (!message.isEmpty()) {
+            // The bootstrap connection stays open; the next attempt closes it.
+            window.setStatusText(message);
+            return false;
+        }
+        const int validity = answer(*query, ValidityColumn).AsInteger();
+        if (validity < 0) {
+            Connection->Close();
+            window.setStatusText(passwordChangeText());
+            window.clickChangeToggle();
+            window.disableChangeToggle();
+            query.reset();
+            return false;
+        }
+        if (window.attemptCount() == 1 && !answer(*query, UserNameColumn).AsString().isEmpty() && validity < 20) {
+            Connection->Close();
+            window.setStatusText(passwordChangeText());
+            window.clickChangeToggle();
+            query.reset();
+            return false;
+        }
+        info.UserId = ShiftChars(answer(*query, UserNameColumn).AsString());
+        info.Password = ShiftChars(answer(*query, PasswordColumn).AsString());
+        host.setLoginId(answer(*query, UserIdColumn).AsInteger());
+        query.reset();
+        Connection->Close();
+    } catch (const std::exception &error) {
+        ShowMessage(errorMessage(error));
+        window.setStatusText(QStringLiteral("Неверно ввели логин или пароль."));
+        query.reset();
+        Connection->Close();
+        return false;
+    }
+
+    try {
+        Connection->setConnectionString(connectionStringOf(info));
+        Connection->Open();
+        if (Application)
+            Application->setShowMainForm(true);
+        host.setLoginName(window.loginText());
+        window.LoadLists();
+    } catch (const std::exception &error) {
+        window.setStatusText(message);
+        Connection->Close();
+        // The label is cleared on this path, so the server's own words are the only explanation left.
+        if (Application)
+            Application->HandleException(error);
+        return false;
+    }
+    return true;
+}

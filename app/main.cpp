@@ -1,0 +1,21 @@
+// The program's entry point: the application, the data module, the main window whose creation signs in,
+// and the message loop.
+#include "app/StandInMainWindow.h"
+#include "data/Unit1.h"
+#include "toolkit/ui/Application.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication qtApplication(argc, argv);
+    TApplication application;
+    Application->setTitle(QStringLiteral("OLM 16 Учет успеваемости"));
+    Application->setShowMainForm(false);
+
+    TDM_YOT dataModule;
+    TStandInMainWindow mainWindow;
+    Application->setMainForm(&mainWindow);
+    // Shows the main window only after a successful sign-in; ends at once after a cancelled one.
+    return Application->Run();
+}

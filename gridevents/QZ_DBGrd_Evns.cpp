@@ -1,0 +1,603 @@
+// The grid behaviour component: attaching to a grid, switching it on and off, duplicate keys and the
+// painting of every data cell by the state of its row.
+#include "gridevents/QZ_DBGrd_Evns.h"
+
+#include "toolkit/data/ADODB.h"
+#include "toolkit/data/DataSet.h"
+#include "toolkit/data/Field.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <vector>
+
+namespace {
+
+/// A filter value in single quotes, every quote inside doubled, so the value cannot end the quoted text.
+QString quotedFilterValue(const QString &value)
+{
+    QString text = value;
+    text.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
+bool isFilterNameChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('.') || c == QLatin1Char('@');
+}
+
+/// A text the filter language reads back whole when it is written without quotes: a bare value ends at a
+/// blank or ')', and one that begins with the word "and" or "or" reads as an empty value.
+bool isBareFilterValue(const QString &text)
+{
+    if (text.isEmpty() || text.startsWith(QLatin1Char('\'')))
+        return false;
+    for (const QChar c : text) {
+        if (c.isSpace() || c == QLatin1Char(')'))
+            return false;
+    }
+    for (const QLatin1String word : {QLatin1String("and"), QLatin1String("or")}) {
+        if (text.startsWith(word, Qt::CaseInsensitive) && (text.size() == word.size() || !isFilterNameChar(text.at(word.size()))))
+            return false;
+    }
+    return true;
+}
+
+bool isIntegerField(const TField *field)
+{
+    switch (field->DataType()) {
+    case ftSmallint:
+    case ftInteger:
+    case ftLargeint:
+    case ftAutoInc:
+        return true;
+    default:
+        return false;
+    }
+}
+
+/// How one value is written in a key filter. Strings are quoted (an empty one matches null too); other
+/// values are bare unless that would cut them (a date with its time of day). exact is cleared when the
+/// filter may find other texts than this one.
+QString filterValue(const TField *field, const QString &text, bool *exact)
+{
+    if (field->IsStringType()) {
+        // The filter language reads a quoted text ending in '*' as a prefix; written bare it is the text itself.
+        if (text.endsWith(QLatin1Char('*'))) {
+            if (isBareFilterValue(text))
+                return text;
+            *exact = false;
+        }
+        return quotedFilterValue(text);
+    }
+    // Only integers come back from their text as the very same value.
+    if (!isIntegerField(field))
+        *exact = false;
+    return text.isEmpty() || isBareFilterValue(text) ? text : quotedFilterValue(text);
+}
+
+/// Whatever happens between setting a key filter and taking it off again, the dataset is left unfiltered.
+class KeyFilterScope {
+public:
+    KeyFilterScope(TDataSet *dataSet, const QString &filter) : m_dataSet(dataSet)
+    {
+        m_dataSet->setFilter(filter);
+        m_dataSet->setFiltered(true);
+    }
+    ~KeyFilterScope()
+    {
+        if (m_dataSet)
+            clear();
+    }
+    KeyFilterScope(const KeyFilterScope &) = delete;
+    KeyFilterScope &operator=(const KeyFilterScope &) = delete;
+
+    /// Takes the filter off now (the normal way out); the destructor then does nothing.
+    void release()
+    {
+        clear();
+        m_dataSet = nullptr;
+    }
+
+private:
+    void clear()
+    {
+        try {
+            m_dataSet->setFiltered(false);
+            m_dataSet->setFilter(QString());
+        } catch (...) {
+            // Unwinding already carries the error that matters.
+        }
+    }
+    TDataSet *m_dataSet;
+};
+
+} // namespace
+
+// --- Attributes -----------------------------------------------------------------------------------------
+
+TQZDBGridAttr::TQZDBGridAttr()
+{
+    m_font.OnChange = [this] { repaint(); };
+}
+
+TQZDBGridAttr::~TQZDBGridAttr() = default;
+
+void TQZDBGridAttr::setFont(const TFont &font)
+{
+    // Assign raises the owned font's OnChange, which repaints.
+    m_font.Assign(font);
+}
+
+void TQZDBGridAttr::setColor(TColor color)
+{
+    if (color == m_color)
+        return;
+    m_color = color;
+    repaint();
+}
+
+void TQZDBGridAttr::repaint() const
+{
+    if (m_grid)
+        m_grid->Invalidate();
+}
+
+TQZDBGridFixedAttr::TQZDBGridFixedAttr()
+{
+    m_selFont.OnChange = [this] { repaint(); };
+}
+
+TQZDBGridFixedAttr::~TQZDBGridFixedAttr() = default;
+
+void TQZDBGridFixedAttr::setList(const QStringList &lines)
+{
+    m_list.Assign(lines);
+    repaint();
+}
+
+void TQZDBGridFixedAttr::setSelFont(const TFont &font)
+{
+    m_selFont.Assign(font);
+}
+
+void TQZDBGridFixedAttr::setSelColor(TColor color)
+{
+    if (color == m_selColor)
+        return;
+    m_selColor = color;
+    repaint();
+}
+
+void TQZDBGridFixedAttr::repaint() const
+{
+    if (m_grid)
+        m_grid->Invalidate();
+}
+
+TQZDBAttributes::TQZDBAttributes()
+    : m_selAttr(std::make_unique<TQZDBGridAttr>()),
+      m_afterPasteAttr(std::make_unique<TQZDBGridAttr>()),
+      m_duplicateAttr(std::make_unique<TQZDBGridAttr>()),
+      m_errorAttr(std::make_unique<TQZDBGridAttr>()),
+      m_focusedAttr(std::make_unique<TQZDBGridAttr>()),
+      m_fixedAttr(std::make_unique<TQZDBGridFixedAttr>())
+{
+    m_selAttr->Font().setColor(clWhite);
+    m_afterPasteAttr->setColor(clInfoBk);
+    m_duplicateAttr->setColor(clGreen);
+    m_errorAttr->setColor(clRed);
+    m_focusedAttr->setColor(0x004F4F4F);
+    m_focusedAttr->Font().setColor(clWhite);
+    m_focusedAttr->Font().setStyle(fsBold);
+    m_fixedAttr->setSelColor(clMoneyGreen);
+    m_fixedAttr->SelFont().setStyle(fsBold);
+}
+
+TQZDBAttributes::~TQZDBAttributes()
+{
+    // Freed in the order they were made.
+    m_selAttr.reset();
+    m_afterPasteAttr.reset();
+    m_duplicateAttr.reset();
+    m_errorAttr.reset();
+    m_focusedAttr.reset();
+    m_fixedAttr.reset();
+}
+
+void TQZDBAttributes::setGrid(TQZDBGridEh *grid)
+{
+    m_selAttr->setGrid(grid);
+    m_afterPasteAttr->setGrid(grid);
+    m_duplicateAttr->setGrid(grid);
+    m_errorAttr->setGrid(grid);
+    m_focusedAttr->setGrid(grid);
+    m_fixedAttr->setGrid(grid);
+}
+
+// --- Text positions -------------------------------------------------------------------------------------
+// A QRect's right() and bottom() are its last pixel; the cell's edges are one past them.
+
+int RightTextX(const QRect &rect, int textWidth)
+{
+    return rect.x() + rect.width() - textWidth - 3;
+}
+
+int CenterTextX(const QRect &rect, int textWidth)
+{
+    return rect.x() + rect.width() / 2 - textWidth / 2;
+}
+
+int AlignedTextX(TAlignment alignment, const QRect &rect, int textWidth)
+{
+    switch (alignment) {
+    case taRightJustify:
+        return RightTextX(rect, textWidth);
+    case taCenter:
+        return CenterTextX(rect, textWidth);
+    case taLeftJustify:
+        break;
+    }
+    return rect.x() + 2;
+}
+
+int CenteredTextY(const QRect &rect, int textHeight)
+{
+    return rect.y() + rect.height() / 2 - textHeight / 2;
+}
+
+// --- The component --------------------------------------------------------------------------------------
+
+TQZDBGridEvents::TQZDBGridEvents(QObject *owner)
+    : QObject(owner), m_attributes(std::make_unique<TQZDBAttributes>())
+{
+}
+
+TQZDBGridEvents::~TQZDBGridEvents()
+{
+    HookGrid(nullptr, false);
+    m_grid = nullptr;
+    QObject::disconnect(m_uniqueFieldWatch);
+}
+
+void TQZDBGridEvents::setDBGridEh(TQZDBGridEh *grid)
+{
+    if (!grid)
+        HookGrid(nullptr, false);
+    else if (grid != m_grid)
+        HookGrid(grid, true);
+    m_grid = grid;
+    UpdateAttrGrid();
+}
+
+void TQZDBGridEvents::HookGrid(TQZDBGridEh *grid, bool attach)
+{
+    if (attach) {
+        // The grid's destructor announces itself before anything is torn down; destroyed is the fallback.
+        QObject::connect(grid, &TDBGridEh::gridDestroying, this, [this](TDBGridEh *g) { Notification(g); });
+        QObject::connect(grid, &QObject::destroyed, this, [this](QObject *g) { Notification(g); });
+        grid->DefaultDrawing = false;
+        grid->AllowedOperations &= ~alopDeleteEh;
+        grid->EditActions = 0;
+        grid->OnDrawColumnCell = [this](QObject *sender, const QRect &rect, int dataCol, TColumnEh *column,
+                                        TGridDrawState state) {
+            GridDrawColumnCell(sender, rect, dataCol, column, state);
+        };
+        grid->OnKeyDown = [this](QObject *sender, quint16 &key, TShiftState shift) {
+            GridKeyDown(sender, key, shift);
+        };
+        grid->Invalidate();
+    } else if (grid) {
+        return;
+    }
+
+    TQZDBGridEh *previous = m_grid;
+    if (!previous || previous == grid)
+        return;
+    QObject::disconnect(previous, nullptr, this, nullptr);
+    previous->DefaultDrawing = true;
+    previous->AllowedOperations |= alopDeleteEh;
+    previous->EditActions = 0;
+    previous->OnDrawColumnCell = nullptr;
+    previous->OnKeyDown = nullptr;
+    previous->Invalidate();
+}
+
+void TQZDBGridEvents::UpdateAttrGrid()
+{
+    m_attributes->setGrid(m_grid);
+}
+
+void TQZDBGridEvents::Notification(QObject *component)
+{
+    if (!component)
+        return;
+    if (component == m_grid) {
+        m_grid = nullptr;
+        UpdateAttrGrid();
+    } else if (component == m_uniqueField) {
+        QObject::disconnect(m_uniqueFieldWatch);
+        m_uniqueField = nullptr;
+    }
+}
+
+void TQZDBGridEvents::setUniqueField(TField *field)
+{
+    if (field == m_uniqueField)
+        return;
+    QObject::disconnect(m_uniqueFieldWatch);
+    m_uniqueField = field;
+    if (field)
+        m_uniqueFieldWatch = QObject::connect(field, &QObject::destroyed, this, [this](QObject *f) { Notification(f); });
+}
+
+TDataSet *TQZDBGridEvents::dataSet() const
+{
+    if (!m_grid || !m_grid->DataSource())
+        return nullptr;
+    return m_grid->DataSource()->DataSet();
+}
+
+void TQZDBGridEvents::raiseError(quint16 errorId)
+{
+    if (OnQZDBEGridError)
+        OnQZDBEGridError(this, errorId);
+}
+
+void TQZDBGridEvents::setActive(bool active)
+{
+    if (active == m_active)
+        return;
+    if (active) {
+        m_active = true;
+        try {
+            m_active = ActivateGrid();
+        } catch (...) {
+            m_active = false;
+            throw;
+        }
+        return;
+    }
+
+    m_active = false;
+    if (!m_grid)
+        return;
+    if (!m_grid->DataSource()) {
+        raiseError(qzeNoDataSource);
+        return;
+    }
+    TDataSet *ds = m_grid->DataSource()->DataSet();
+    if (!ds) {
+        raiseError(qzeNoDataSet);
+        return;
+    }
+    if (ds->Active())
+        ds->Close();
+    m_duplicateList.Clear();
+    m_errorList.Clear();
+}
+
+bool TQZDBGridEvents::ActivateGrid()
+{
+    if (!m_grid) {
+        raiseError(qzeNoGrid);
+        return false;
+    }
+    if (!m_grid->DataSource()) {
+        raiseError(qzeNoDataSource);
+        return false;
+    }
+    TDataSet *ds = m_grid->DataSource()->DataSet();
+    if (!ds) {
+        raiseError(qzeNoDataSet);
+        return false;
+    }
+
+    m_duplicateList.Clear();
+    TControlsDisabler quiet(ds);
+    try {
+        ds->Open();
+    } catch (const std::exception &) {
+        return false;   // a dataset that does not open leaves the component off, without a message
+    }
+    if (!m_duplicateFields.IsEmpty()) {
+        scanDuplicates(ds);
+        if (ds->RecordCount() > 0)
+            ds->setRecNo(1);
+    }
+    return true;
+}
+
+TDuplicateKey TQZDBGridEvents::BuildDuplicateKey() const
+{
+    TDuplicateKey result;
+    for (TField *field : m_duplicateFields.items()) {
+        const QString value = field->AsString();
+        result.Key += value;
+        result.Filter += field->FieldName() + QLatin1Char('=') + filterValue(field, value, &result.Exact)
+            + QLatin1String(" and ");
+    }
+    if (!result.Filter.isEmpty())
+        result.Filter.chop(5);
+    return result;
+}
+
+int TQZDBGridEvents::keyRecordCount(TDataSet *ds, const QString &filter)
+{
+    const int recNo = ds->RecNo();
+    KeyFilterScope scope(ds, filter);
+    const int count = ds->RecordCount();
+    ds->setFiltered(false);
+    ds->setRecNo(recNo);
+    scope.release();
+    return count;
+}
+
+void TQZDBGridEvents::CheckDuplicate()
+{
+    TDataSet *ds = dataSet();
+    if (!ds)
+        return;
+    const TDuplicateKey key = BuildDuplicateKey();
+    if (keyRecordCount(ds, key.Filter) > 1 && m_duplicateList.IndexOf(key.Key) < 0)
+        m_duplicateList.Add(key.Key);
+}
+
+void TQZDBGridEvents::ReleaseDuplicate(const QString &bookmark)
+{
+    TDataSet *ds = dataSet();
+    if (!ds)
+        return;
+    const TDuplicateKey key = BuildDuplicateKey();
+    KeyFilterScope filter(ds, key.Filter);
+    if (ds->RecordCount() <= 2)
+        m_duplicateList.Delete(m_duplicateList.IndexOf(key.Key));
+    filter.release();
+    ds->setBookmark(bookmark);
+}
+
+void TQZDBGridEvents::scanDuplicates(TDataSet *ds)
+{
+    // A filtered count per record grows with the square of the rows. Records whose key filters are the
+    // same text are exactly the records such a filter finds, when it compares exactly (integers, texts),
+    // so counting the filter texts in one pass gives the same DuplicateList in the same order. Only the
+    // records whose filter may find more than its own text take their filtered count.
+    ds->setFiltered(false);
+    ds->setFilter(QString());
+    struct Scanned {
+        TDuplicateKey key;
+        int filteredCount;   // -1: the count of records with the same filter text
+    };
+    std::vector<Scanned> records;
+    records.reserve(size_t(ds->RecordCount()));
+    QHash<QString, int> recordsPerFilter;
+    ds->First();
+    while (!ds->Eof()) {
+        TDuplicateKey key = BuildDuplicateKey();
+        ++recordsPerFilter[key.Filter];
+        const int count = key.Exact ? -1 : keyRecordCount(ds, key.Filter);
+        records.push_back({std::move(key), count});
+        ds->Next();
+    }
+    QSet<QString> listed;   // folded, as DuplicateList compares
+    for (const Scanned &record : records) {
+        const int count = record.filteredCount >= 0 ? record.filteredCount : recordsPerFilter.value(record.key.Filter);
+        if (count < 2)
+            continue;
+        const QString folded = record.key.Key.toCaseFolded();
+        if (listed.contains(folded))
+            continue;
+        listed.insert(folded);
+        m_duplicateList.Add(record.key.Key);
+    }
+}
+
+bool TQZDBGridEvents::IsFixedColumn(const TColumnEh *column) const
+{
+    return column && m_attributes->FixedAttr().List().IndexOf(column->Title.Caption.toUpper()) >= 0;
+}
+
+int TQZDBGridEvents::AfterPasteIndex() const
+{
+    if (!m_uniqueField)
+        return -1;
+    TDataSet *ds = dataSet();
+    if (!ds)
+        ds = m_uniqueField->DataSet();
+    const TField *field = ds ? ds->FindField(m_uniqueField->FieldName()) : nullptr;
+    return field ? m_afterPasteList.IndexOf(field->AsString()) : -1;
+}
+
+void TQZDBGridEvents::GridDrawColumnCell(QObject *Sender, const QRect &Rect, int DataCol, TColumnEh *Column,
+                                         TGridDrawState State)
+{
+    TCanvas *canvas = m_grid ? m_grid->Canvas() : nullptr;
+    if (!canvas || !Column)
+        return;
+    const TDataSet *ds = dataSet();
+    const bool inserting = ds && ds->State() == dsInsert;
+    const bool alwaysShowEditor = (m_grid->Options & dgAlwaysShowEditor) != 0;
+    const bool noRowSelected = m_grid->SelectedRows().Count() == 0;
+
+    // The look: a colour and a font, of an attribute or of the column.
+    TColor color = Column->Color;
+    const TFont *font = &Column->Font;
+    const auto use = [&](const TQZDBGridAttr &attr) {
+        color = attr.Color();
+        font = &attr.Font();
+    };
+    if (State == gdSelected) {
+        // A row being typed keeps the column's look.
+        if (!(inserting && (alwaysShowEditor || noRowSelected))) {
+            if (IsFixedColumn(Column)) {
+                color = m_attributes->FixedAttr().SelColor();
+                font = &m_attributes->FixedAttr().SelFont();
+            } else {
+                use(m_attributes->SelAttr());
+            }
+        }
+    } else if (State == (gdSelected | gdFocused)) {
+        if (!(inserting || (alwaysShowEditor && noRowSelected)))
+            use(m_attributes->FocusedAttr());
+    } else if (m_duplicateList.Count() > 0 && m_duplicateList.IndexOf(BuildDuplicateKey().Key) >= 0) {
+        use(m_attributes->DuplicateAttr());
+    } else if (m_uniqueField && m_errorList.IndexOf(m_uniqueField->AsString()) >= 0) {
+        use(m_attributes->ErrorAttr());
+    } else if (AfterPasteIndex() != -1) {
+        use(m_attributes->AfterPasteAttr());
+    }
+    canvas->Brush.Color = color;
+    canvas->Font = *font;
+
+    const TField *field = Column->Field();
+    const QString text = field ? field->AsString() : QString();
+    const int x = AlignedTextX(Column->Alignment, Rect, canvas->TextWidth(text));
+    const int y = CenteredTextY(Rect, canvas->TextHeight(text));
+    canvas->TextRect(Rect, x, y, text);
+
+    if (OnDrawColumnCell)
+        OnDrawColumnCell(Sender, Rect, DataCol, Column, State);
+}
+
+void TQZDBGridEvents::GridKeyDown(QObject *Sender, quint16 &Key, TShiftState Shift)
+{
+    if (OnKeyDown)
+        OnKeyDown(Sender, Key, Shift);
+    if (!Shift.testFlag(ssCtrl))
+        return;
+    // The Ctrl bindings of the edit actions come with the row clipboard.
+}
+
+bool TQZDBGridEvents::actionRefused()
+{
+    if (!m_grid) {
+        raiseError(qzeNoGrid);
+        return true;
+    }
+    if (!m_grid->DataSource()) {
+        raiseError(qzeNoDataSource);
+        return true;
+    }
+    TDataSet *ds = m_grid->DataSource()->DataSet();
+    if (!ds) {
+        raiseError(qzeNoDataSet);
+        return true;
+    }
+    if (!m_uniqueField) {
+        raiseError(qzeNoUniqueField);
+        return true;
+    }
+    if (!ds->Active()) {
+        raiseError(qzeDataSetClosed);
+        return true;
+    }
+    return false;
+}
+
+void TQZDBGridEvents::CopyRecords(bool Cut)
+{
+    Q_UNUSED(Cut)
+    if (actionRefused())
+        return;
+    raiseError(qzeFinished);   // unfinished: the row clipboard is not built yet
+}

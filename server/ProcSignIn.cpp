@@ -1,0 +1,137 @@
+// GET_USER: checks a sign-in user's password digest (and changes it) and hands out the database
+// credentials the client reconnects with.
+#include "Procedures.h"
+
+#include "Clock.h"
+#include "Config.h"
+#include "DateText.h"
+#include "Password.h"
+#include "Query.h"
+#include "SessionPrivate.h"
+#include "Users.h"
+
+namespace olm::server {
+
+namespace {
+
+// One text for a wrong login and a wrong password, so the answer tells nothing about which logins exist.
+const char wrongSignIn[] = "Неверное имя пользователя или пароль.";
+
+struct SignInRequest {
+    QString login;
+    QString digest;
+    QVariant newDigest;
+    QString program;
+    QString address;
+    QString computer;
+};
+
+ColumnInfo column(const char *name, QMetaType::Type type)
+{
+    ColumnInfo info;
+    info.name = QString::fromLatin1(name);
+    info.type = type;
+    info.readOnly = true;
+    return info;
+}
+
+Outcome answer(const QString &login, const QString &password, int id, int daysLeft, const QString &message, int update)
+{
+    ResultSet set;
+    set.columns = {column("db_login", QMetaType::QString), column("db_password", QMetaType::QString),
+                   column("id_login", QMetaType::Int), column("days_left", QMetaType::Int),
+                   column("message", QMetaType::QString), column("update_flag", QMetaType::Int)};
+    set.rows.push_back({shiftDown(login), shiftDown(password), id, daysLeft, message, update});
+    Outcome outcome;
+    outcome.resultSets.push_back(std::move(set));
+    return outcome;
+}
+
+std::optional<QString> databasePassword(sqlite3 *db, const QString &login)
+{
+    Query query(db, QStringLiteral("SELECT password FROM srv_db_logins WHERE name = ? AND enabled = 1"));
+    query.bind({login});
+    if (!query.next())
+        return std::nullopt;
+    return query.value(0).toString();
+}
+
+Outcome signIn(ProcedureContext &context, const SignInRequest &request)
+{
+    SessionPrivate &session = context.session;
+    sqlite3 *db = session.db();
+    QString error;
+    const auto user = findUser(db, request.login, &error);
+    if (!error.isEmpty())
+        return Outcome::failure(error);
+    if (!user) {
+        // Spend the time a real check takes, so that timing does not tell either.
+        static const QString decoy = makeVerifier(QStringLiteral("00000000000000000000000000000000"));
+        verifierMatches(decoy, request.digest);
+        return Outcome::failure(QString::fromUtf8(wrongSignIn));
+    }
+    if (!verifierMatches(user->verifier, request.digest))
+        return Outcome::failure(QString::fromUtf8(wrongSignIn));
+
+    const int update = request.program == configValue(db, currentProgramKey, QStringLiteral("OLM 16")) ? 0 : 3;
+    if (!user->blockedMessage.isEmpty())
+        return answer({}, {}, user->id, passwordDaysLeft(db, user->passwordChanged), user->blockedMessage, update);
+
+    QDate changed = user->passwordChanged;
+    if (!request.newDigest.isNull()) {
+        if (!storePasswordDigest(db, user->id, request.newDigest.toString(), &error))
+            return session.failure(1, error);
+        changed = serverNow().date();
+    }
+    const int daysLeft = passwordDaysLeft(db, changed);
+    const auto password = databasePassword(db, user->databaseLogin);
+    if (!password)
+        return Outcome::failure(QStringLiteral("The database login of user '%1' is missing or disabled.").arg(user->login));
+    // An expired password gets no credentials: the client must change it first.
+    if (daysLeft < 0)
+        return answer({}, {}, user->id, daysLeft, {}, update);
+    return answer(user->databaseLogin, *password, user->id, daysLeft, {}, update);
+}
+
+std::optional<QString> checkRequest(const QVariantList &a, SignInRequest *request)
+{
+    request->login = a.at(0).toString();
+    request->digest = a.at(1).toString();
+    request->newDigest = a.at(2);
+    request->program = a.at(3).toString();
+    request->address = a.at(4).toString();
+    request->computer = a.at(5).toString();
+    if (!a.at(2).isNull() && !isDigestText(a.at(2).toString()))
+        return QStringLiteral("The new password of GET_USER must be a digest of 32 hexadecimal digits.");
+    // The ninth argument is the length of the third as the client wrote it: 4 for NULL, 34 for a quoted digest.
+    const QString expected = a.at(2).isNull() ? QStringLiteral("4") : QString::number(a.at(2).toString().size() + 2);
+    if (a.at(8).toString().trimmed() != expected)
+        return QStringLiteral("Argument 9 of GET_USER must be the length of argument 3 as written (%1).").arg(expected);
+    return std::nullopt;
+}
+
+void recordAttempt(SessionPrivate &session, const SignInRequest &request, bool success)
+{
+    Query query(session.db(), QStringLiteral("INSERT INTO srv_attempts (attempt_date, login, address, computer, program, "
+                                             "success) VALUES (?, ?, ?, ?, ?, ?)"));
+    if (query.bind({storedDateTime(serverNow()), request.login.left(128), request.address.left(64),
+                    request.computer.left(128), request.program.left(64), success}))
+        query.exec();
+}
+
+} // namespace
+
+Outcome getUser(ProcedureContext &context, const QVariantList &arguments)
+{
+    SignInRequest request;
+    if (const auto problem = checkRequest(arguments, &request))
+        return Outcome::failure(*problem);
+    Outcome outcome = isDigestText(request.digest) ? signIn(context, request)
+                                                   : Outcome::failure(QString::fromUtf8(wrongSignIn));
+    const bool success = outcome.ok && outcome.firstResult()->rows.front().at(4).toString().isEmpty();
+    SessionPrivate &session = context.session;
+    context.afterTransaction.push_back([&session, request, success] { recordAttempt(session, request, success); });
+    return outcome;
+}
+
+} // namespace olm::server

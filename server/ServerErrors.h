@@ -1,0 +1,11 @@
+// SQLite's failure texts reworded as the original server words them, so the client shows familiar messages.
+#pragma once
+
+#include <QString>
+
+namespace olm::server {
+
+/// The client-facing text for a failed statement; database is the name used in messages ("olm").
+QString serverErrorText(int resultCode, const QString &sqliteMessage, const QString &database);
+
+} // namespace olm::server

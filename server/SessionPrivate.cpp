@@ -1,0 +1,178 @@
+// Signing a session in and running what it receives: front, rights, procedures, trace.
+#include "SessionPrivate.h"
+
+#include "Password.h"
+#include "Procedures.h"
+#include "Query.h"
+#include "Schema.h"
+#include "ServerErrors.h"
+#include "Trace.h"
+#include "TsqlFront.h"
+
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+namespace olm::server {
+
+std::unique_ptr<SessionPrivate> SessionPrivate::open(const QString &path, const QString &login,
+                                                     const QString &password, bool administrator, QString *error)
+{
+    std::unique_ptr<SessionPrivate> d(new SessionPrivate);
+    d->m_path = path;
+    d->m_databaseName = QFileInfo(path).completeBaseName();
+    d->m_connection = Connection::open(path, Connection::Mode::OpenExisting, error);
+    if (!d->m_connection)
+        return nullptr;
+    if (!registerFunctions(d->db(), &d->m_facts)) {
+        *error = QStringLiteral("Cannot prepare the connection to '%1'.").arg(path);
+        return nullptr;
+    }
+    if (!d->signIn(login, password, administrator, error))
+        return nullptr;
+    return d;
+}
+
+bool SessionPrivate::signIn(const QString &login, const QString &password, bool administrator, QString *error)
+{
+    // The authorizer is not installed yet: these reads run as the owner.
+    Query marks(db(), QStringLiteral("PRAGMA application_id"));
+    if (!marks.next()) {
+        *error = QStringLiteral("The file '%1' is not a database or is damaged.").arg(m_path);
+        return false;
+    }
+    if (marks.value(0).toInt() != applicationId) {
+        *error = QStringLiteral("The file '%1' is not an OLM database.").arg(m_path);
+        return false;
+    }
+    const QString loginFailed = QStringLiteral("Login failed for user '%1'.").arg(login);
+    if (administrator) {
+        m_facts.login = QLatin1String(administratorLogin);
+        m_authorizer.setAdministrator(true);
+    } else {
+        Query account(db(), QStringLiteral("SELECT name, password, enabled FROM srv_db_logins WHERE name = ?"));
+        account.bind({login});
+        const bool found = account.next();
+        if (!account.ok()) {
+            *error = serverErrorText(account.resultCode(), account.errorMessage(), m_databaseName);
+            return false;
+        }
+        if (!found || !sameText(account.value(1).toString(), password) || !account.value(2).toBool()) {
+            *error = loginFailed;
+            return false;
+        }
+        m_facts.login = account.value(0).toString();
+        Rights rights;
+        if (!rights.load(db(), m_facts.login, error))
+            return false;
+        m_authorizer.setRights(std::move(rights));
+    }
+    QSet<QString> views, triggers;
+    Query objects(db(), QStringLiteral("SELECT type, lower(name) FROM sqlite_master WHERE type IN ('view', 'trigger')"));
+    while (objects.next())
+        (objects.value(0).toString() == QLatin1String("view") ? views : triggers).insert(objects.value(1).toString());
+    m_authorizer.setSchemaObjects(std::move(views), std::move(triggers));
+    m_authorizer.install(db());
+    return true;
+}
+
+Outcome SessionPrivate::failure(const Query &query) const
+{
+    return failure(query.resultCode(), query.errorMessage());
+}
+
+Outcome SessionPrivate::failure(int resultCode, const QString &message) const
+{
+    return Outcome::failure(serverErrorText(resultCode, message, m_databaseName));
+}
+
+void SessionPrivate::traceStatement(const QString &text)
+{
+    Authorizer::Elevation owner(m_authorizer);
+    if (traceEnabled(db()))
+        recordTrace(db(), m_facts.login, text);
+}
+
+Outcome SessionPrivate::execute(const QString &text, const QVariantList &params)
+{
+    QString error;
+    const tsql::FrontContext context{m_dateOrder, &dateColumns()};
+    const auto translated = tsql::translate(text, params, context, &error);
+    if (!translated) {
+        traceStatement(text);
+        return Outcome::failure(error);
+    }
+    switch (translated->kind) {
+    case tsql::Translated::Kind::Execute: {
+        const Procedure *procedure = findProcedure(translated->procedure);
+        traceStatement(procedure && !procedure->secretArguments.isEmpty()
+                           ? procedureCallText(*procedure, translated->arguments)
+                           : text);
+        if (!procedure)
+            return Outcome::failure(QStringLiteral("Could not find stored procedure '%1'.").arg(translated->procedure));
+        return runProcedure(*this, *procedure, translated->arguments);
+    }
+    case tsql::Translated::Kind::SetOption:
+        traceStatement(text);
+        if (translated->option == QLatin1String("DATEFORMAT"))
+            m_dateOrder = translated->value;
+        else if (translated->option == QLatin1String("NOCOUNT"))
+            m_noCount = translated->value == QLatin1String("ON");
+        return {};
+    case tsql::Translated::Kind::Sql:
+        traceStatement(text);
+        return runSql(translated->sql, params);
+    case tsql::Translated::Kind::Empty:
+        break;
+    }
+    return {};
+}
+
+Outcome SessionPrivate::callProcedure(const QString &name, const QVariantList &args)
+{
+    QList<tsql::Argument> arguments;
+    for (const QVariant &value : args)
+        arguments.append({QString(), value});
+    const Procedure *procedure = findProcedure(name);
+    if (!procedure) {
+        traceStatement(QStringLiteral("EXEC %1").arg(name));
+        return Outcome::failure(QStringLiteral("Could not find stored procedure '%1'.").arg(name));
+    }
+    traceStatement(procedureCallText(*procedure, arguments));
+    return runProcedure(*this, *procedure, arguments);
+}
+
+Outcome SessionPrivate::runSql(const QString &sql, const QVariantList &params)
+{
+    Authorizer::ClientStatement statement(m_authorizer);
+    Query query(db(), sql);
+    if (!query.ok()) {
+        if ((query.resultCode() & 0xff) == SQLITE_AUTH) {
+            if (const auto denial = statement.verdict())
+                return Outcome::failure(denial->message(m_databaseName));
+        }
+        return failure(query);
+    }
+    if (query.hasTail())
+        return Outcome::failure(QStringLiteral("Only one statement can be run at a time; nothing was run."));
+    if (query.isEmpty())
+        return {};
+    if (const auto denial = statement.verdict())
+        return Outcome::failure(denial->message(m_databaseName));
+    if (!query.bind(params))
+        return failure(query);
+    Outcome outcome;
+    if (query.columnCount() > 0) {
+        ResultSet rows = query.readAll();
+        if (!query.ok())
+            return failure(query);
+        outcome.resultSets.push_back(std::move(rows));
+    } else if (!query.exec()) {
+        return failure(query);
+    }
+    if (!query.isReadOnly() && !m_noCount)
+        outcome.rowsAffected = query.changes();
+    return outcome;
+}
+
+} // namespace olm::server

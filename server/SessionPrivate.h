@@ -1,0 +1,56 @@
+// The inside of a session, shared by the session's front door, the procedures and the trace.
+#pragma once
+
+#include "Connection.h"
+#include "Result.h"
+#include "Rights.h"
+#include "SqlFunctions.h"
+
+#include <QString>
+#include <QVariantList>
+
+#include <memory>
+
+namespace olm::server {
+
+class Query;
+
+class SessionPrivate {
+public:
+    /// Opens the file and signs the login in; administrator skips the password check and gets every right.
+    static std::unique_ptr<SessionPrivate> open(const QString &path, const QString &login, const QString &password,
+                                                bool administrator, QString *error);
+
+    Outcome execute(const QString &text, const QVariantList &params);
+    Outcome callProcedure(const QString &name, const QVariantList &args);
+
+    sqlite3 *db() const { return m_connection->handle(); }
+    Connection &connection() { return *m_connection; }
+    Authorizer &authorizer() { return m_authorizer; }
+    const QString &login() const { return m_facts.login; }
+    const QString &path() const { return m_path; }
+    /// The name messages give the database: the file's base name.
+    const QString &databaseName() const { return m_databaseName; }
+    const QString &dateOrder() const { return m_dateOrder; }
+
+    /// The failure of a statement, worded for the client.
+    Outcome failure(const Query &query) const;
+    Outcome failure(int resultCode, const QString &message) const;
+
+private:
+    SessionPrivate() = default;
+    bool signIn(const QString &login, const QString &password, bool administrator, QString *error);
+    Outcome runSql(const QString &sql, const QVariantList &params);
+    void traceStatement(const QString &text);
+
+    // The connection's functions and authorizer point here: declared first, so destroyed after it.
+    SessionFacts m_facts;
+    Authorizer m_authorizer;
+    std::unique_ptr<Connection> m_connection;
+    QString m_path;
+    QString m_databaseName;
+    QString m_dateOrder = QStringLiteral("mdy"); // the original server's default for its default language
+    bool m_noCount = false;
+};
+
+} // namespace olm::server

@@ -1,0 +1,40 @@
+// What a sign-in test needs around the database: a program folder with a settings file that points at the
+// test database, and a machine with a fixed name and address.
+#pragma once
+
+#include "platform/FakePlatform.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+class SignInSetup {
+public:
+    static constexpr const char *ComputerName = "TESTPC";
+    static constexpr const char *Address = "10.0.0.5";
+
+    /// Makes itself the program folder and writes a settings file with the bootstrap login for catalog.
+    explicit SignInSetup(const QString &catalog = QStringLiteral("olm.sqlite"));
+    /// The executable's folder is the program folder again.
+    ~SignInSetup();
+    SignInSetup(const SignInSetup &) = delete;
+    SignInSetup &operator=(const SignInSetup &) = delete;
+
+    QString folder() const { return m_folder.path(); }
+    QString settingsPath() const;
+    /// Replaces the settings file by these bytes.
+    void writeSettings(const QByteArray &bytes) const;
+    void writeSettings(const QString &user, const QString &password, const QString &server,
+                       const QString &catalog) const;
+
+    /// An 84-byte block as the administrator's tool writes it: each value shifted down and padded with
+    /// junk the reader must ignore.
+    static QByteArray settingsBlock(const QByteArray &user, const QByteArray &password, const QByteArray &server,
+                                    const QByteArray &catalog);
+
+    olm::platform::FakePlatform platform;
+
+private:
+    QTemporaryDir m_folder;
+    olm::platform::ScopedPlatform m_scopedPlatform;
+};

@@ -1,0 +1,590 @@
+// The sign-in window driven like a user would: its layout, key filters, buttons, dragging, the change area,
+// whole sign-ins against the embedded server with the demo users, and the start-up around it.
+#include "app/SignIn.h"
+#include "app/StandInMainWindow.h"
+#include "app/Unit10.h"
+#include "data/Unit1.h"
+#include "platform/IdIPWatch.h"
+#include "server/Session.h"
+#include "tests/support/DemoUsers.h"
+#include "tests/support/SignInSetup.h"
+#include "tests/support/TestDatabase.h"
+#include "toolkit/data/ADODB.h"
+#include "toolkit/ui/Application.h"
+#include "toolkit/ui/Dialogs.h"
+#include "toolkit/ui/Forms.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSet>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+
+const QString WrongLogin = QStringLiteral("Неверно ввели логин или пароль.");
+const QString ChangeText = QStringLiteral("Вы должны поменять пароль\rЭто делается для безопастности и сохранения "
+                                          "данных от злоумышлеников");
+const QString MismatchText = QStringLiteral("Новый пароль подтвержден не верно!!!\rПодтвердите пароль заново.");
+
+class RecordingHost : public TSignInHost {
+public:
+    QString loginName;
+    int loginId = -1;
+    void setLoginName(const QString &name) override { loginName = name; }
+    void setLoginId(int id) override { loginId = id; }
+};
+
+// A shown sign-in window over a fresh demo database, with the data module it signs in on.
+struct SignedInFixture {
+    TestDatabase db;
+    SignInSetup setup;
+    TDM_YOT dm;
+    RecordingHost host;
+    TForm8 form{&host};
+
+    SignedInFixture() { form.show(); }
+
+    void typeCredentials(const QString &login, const QString &password)
+    {
+        form.Login_Edit->setText(login);
+        form.Password_Edit->setText(password);
+    }
+    void clickSignIn() { QTest::mouseClick(form.SpeedButton2, Qt::LeftButton); }
+    QVariant adminValue(const QString &statement) const
+    {
+        const olm::server::Outcome outcome = db.administrator()->execute(statement);
+        if (!outcome.ok || !outcome.firstResult() || outcome.firstResult()->rows.empty())
+            return {};
+        return outcome.firstResult()->rows.front().value(0);
+    }
+};
+
+} // namespace
+
+class TestSignInWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void layout_data();
+    void layout();
+    void freshWindow();
+    void leftoverUpdateScriptIsDeleted();
+    void changeAreaToggle();
+    void keyFilters_data();
+    void keyFilters();
+    void enterInEveryEditSignsIn_data();
+    void enterInEveryEditSignsIn();
+    void enterCharacterIsSwallowedOnlyInTheActivePasswordEdit();
+    void confirmationMismatch();
+    void attemptCountWraps();
+    void draggingByThePicturesAndTheLabel_data();
+    void draggingByThePicturesAndTheLabel();
+    void exitButtonCancels();
+    void settingsFileErrorReachesTheErrorDisplay();
+
+    void wrongPasswordShowsTheServersText();
+    void successLoadsTheListsAndReadsDatesDayFirst();
+    void expiredPasswordIsChangedThenUsed();
+    void dueChangeOnTheFirstAttempt();
+    void dueChangeNotAskedOnTheSecondAttempt();
+    void blockedUserIsToldWhy();
+
+    void startupCancelledShowsNoWindow();
+    void startupSignedInShowsTheMainWindow();
+
+private:
+    std::unique_ptr<TApplication> m_application;
+    // Every box is answered; none may wait for a user.
+    std::unique_ptr<ScopedDialogAnswers> m_answers;
+};
+
+void TestSignInWindow::init()
+{
+    // A terminated application stays terminated, so each case gets its own.
+    m_application = std::make_unique<TApplication>();
+    m_answers = std::make_unique<ScopedDialogAnswers>();
+}
+
+void TestSignInWindow::cleanup()
+{
+    m_answers.reset();
+    m_application.reset();
+}
+
+void TestSignInWindow::layout_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+    QTest::newRow("Image1") << "Image1" << QRect(0, 0, 497, 278);
+    QTest::newRow("Image2") << "Image2" << QRect(0, 277, 497, 139);
+    QTest::newRow("RzLabel1") << "RzLabel1" << QRect(60, 107, 329, 78);
+    QTest::newRow("ProgressBar") << "ProgressBar" << QRect(146, 120, 187, 6);
+    QTest::newRow("Login_Edit") << "Login_Edit" << QRect(146, 202, 187, 21);
+    QTest::newRow("Password_Edit") << "Password_Edit" << QRect(146, 238, 187, 21);
+    QTest::newRow("SpeedButton2") << "SpeedButton2" << QRect(349, 200, 55, 20);
+    QTest::newRow("SpeedButton1") << "SpeedButton1" << QRect(418, 199, 67, 22);
+    QTest::newRow("SpeedButton3") << "SpeedButton3" << QRect(346, 236, 139, 22);
+    QTest::newRow("Edit1") << "Edit1" << QRect(148, 309, 186, 21);
+    QTest::newRow("Edit2") << "Edit2" << QRect(148, 345, 186, 21);
+}
+
+void TestSignInWindow::layout()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    TForm8 form(nullptr);
+    auto *control = form.findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(control->geometry(), geometry);
+}
+
+void TestSignInWindow::freshWindow()
+{
+    TForm8 form(nullptr);
+    QCOMPARE(form.windowTitle(), QStringLiteral("Аутентификация"));
+    QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(form.size(), QSize(497, 273));
+    QCOMPARE(form.Label1->text(), QStringLiteral("V.2"));
+    QCOMPARE(form.Label1->pos(), QPoint(6, 5));
+    QCOMPARE(form.AttemptCount, quint8(0));
+    QVERIFY(!form.ChangeMode);
+    QVERIFY(form.ProgressBar->isHidden());
+    QCOMPARE(form.ProgressBar->maximum(), 14);
+    QVERIFY(!form.Timer1->isActive());
+    QCOMPARE(form.Timer1->interval(), 2000);
+    QVERIFY(form.IdIPWatch1->Active());
+    QVERIFY(!form.IdIPWatch1->HistoryEnabled());
+    QCOMPARE(form.Password_Edit->echoMode(), QLineEdit::Password);
+    QCOMPARE(form.Edit1->echoMode(), QLineEdit::Password);
+    QCOMPARE(form.Edit2->echoMode(), QLineEdit::Password);
+    QCOMPARE(form.Login_Edit->echoMode(), QLineEdit::Normal);
+    for (QToolButton *button : {form.SpeedButton1, form.SpeedButton2, form.SpeedButton3})
+        QVERIFY(button->text().isEmpty());
+    // Tab order: login, password, new password, confirmation.
+    QCOMPARE(form.Login_Edit->nextInFocusChain(), form.Password_Edit);
+    QCOMPARE(form.Password_Edit->nextInFocusChain(), form.Edit1);
+    QCOMPARE(form.Edit1->nextInFocusChain(), form.Edit2);
+}
+
+void TestSignInWindow::leftoverUpdateScriptIsDeleted()
+{
+    SignInSetup setup;
+    QFile script(setup.folder() + QStringLiteral("/OLM 16.bat"));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("@ECHO OFF\r\n");
+    script.close();
+    TForm8 form(nullptr);
+    QVERIFY(!script.exists());
+    // No script is no error either.
+    TForm8 again(nullptr);
+    QCOMPARE(again.Label1->text(), QStringLiteral("V.2"));
+}
+
+void TestSignInWindow::changeAreaToggle()
+{
+    TForm8 form(nullptr);
+    form.show();
+    QTest::mouseClick(form.SpeedButton3, Qt::LeftButton);
+    QVERIFY(form.ChangeMode);
+    QCOMPARE(form.height(), 416);
+    QVERIFY(form.Edit1->isVisible());
+    QTest::mouseClick(form.SpeedButton3, Qt::LeftButton);
+    QVERIFY(!form.ChangeMode);
+    QCOMPARE(form.height(), 275);
+    QCOMPARE(form.width(), 497);
+}
+
+void TestSignInWindow::keyFilters_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("login takes anything") << "Login_Edit" << "Ив a-1" << "Ив a-1";
+    QTest::newRow("password takes anything") << "Password_Edit" << "п a.1" << "п a.1";
+    QTest::newRow("new password: letters, digits, underscore") << "Edit1" << "aZ09_z" << "aZ09_z";
+    QTest::newRow("new password: no blank, cyrillic or punctuation") << "Edit1" << "a b-ж.c!" << "abc";
+    QTest::newRow("confirmation: the same rule") << "Edit2" << "Q_ 7,я" << "Q_7";
+}
+
+void TestSignInWindow::keyFilters()
+{
+    QFETCH(QString, edit);
+    QFETCH(QString, typed);
+    QFETCH(QString, text);
+    TForm8 form(nullptr);
+    form.show();
+    auto *target = form.findChild<QLineEdit *>(edit);
+    QVERIFY(target);
+    QTest::keyClicks(target, typed);
+    QCOMPARE(target->text(), text);
+    // Backspace always works.
+    QTest::keyClick(target, Qt::Key_Backspace);
+    QCOMPARE(target->text(), text.chopped(1));
+    QTest::keyClick(target, Qt::Key_Escape);
+    QVERIFY(form.isVisible());
+}
+
+void TestSignInWindow::enterInEveryEditSignsIn_data()
+{
+    QTest::addColumn<QString>("edit");
+    for (const char *name : {"Login_Edit", "Password_Edit", "Edit1", "Edit2"})
+        QTest::newRow(name) << name;
+}
+
+void TestSignInWindow::enterInEveryEditSignsIn()
+{
+    QFETCH(QString, edit);
+    SignedInFixture f;
+    QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
+    f.typeCredentials(QLatin1String(DemoUsers::Editor), QLatin1String(DemoUsers::EditorPassword));
+    auto *target = f.form.findChild<QLineEdit *>(edit);
+    QTest::keyClick(target, Qt::Key_Return);
+    QCOMPARE(f.form.AttemptCount, quint8(1));
+    QCOMPARE(f.form.result(), mrOk);
+    QVERIFY(!f.form.isVisible());
+    QCOMPARE(f.form.Login_Edit->text(), QLatin1String(DemoUsers::Editor));
+}
+
+void TestSignInWindow::enterCharacterIsSwallowedOnlyInTheActivePasswordEdit()
+{
+    TForm8 form(nullptr);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    form.Password_Edit->setFocus();
+    QChar key = QLatin1Char('\r');
+    form.EditAllNoBeep(form.Password_Edit, key);
+    QVERIFY(key.isNull());
+    form.Login_Edit->setFocus();
+    key = QLatin1Char('\r');
+    form.EditAllNoBeep(form.Password_Edit, key);
+    QCOMPARE(key, QLatin1Char('\r'));
+    key = QLatin1Char('a');
+    form.EditAllNoBeep(form.Password_Edit, key);
+    QCOMPARE(key, QLatin1Char('a'));
+    key = QLatin1Char('\r');
+    form.Edit_serverKeyPress(form.Login_Edit, key);
+    QVERIFY(key.isNull());
+    key = QLatin1Char('\r');
+    form.Edit1KeyPress(form.Edit1, key);
+    QVERIFY(key.isNull());
+    key = QLatin1Char('\b');
+    form.Edit1KeyPress(form.Edit1, key);
+    QCOMPARE(key, QLatin1Char('\b'));
+}
+
+void TestSignInWindow::confirmationMismatch()
+{
+    TDM_YOT dm;
+    TForm8 form(nullptr);
+    form.show();
+    QTest::mouseClick(form.SpeedButton3, Qt::LeftButton);
+    QTest::keyClicks(form.Edit1, QStringLiteral("abc"));
+    QTest::keyClicks(form.Edit2, QStringLiteral("abC"));
+    QTest::mouseClick(form.SpeedButton2, Qt::LeftButton);
+    QCOMPARE(form.RzLabel1->text(), MismatchText);
+    QVERIFY(form.Edit1->text().isEmpty());
+    QVERIFY(form.Edit2->text().isEmpty());
+    QCOMPARE(form.AttemptCount, quint8(1));
+    // Nothing was sent: not even the settings file was looked for.
+    QVERIFY(DialogSeam::shown().isEmpty());
+    QVERIFY(!dm.ADO_YOT->Connected());
+    QVERIFY(form.isVisible());
+}
+
+void TestSignInWindow::attemptCountWraps()
+{
+    TDM_YOT dm;
+    TForm8 form(nullptr);
+    form.SpeedButton3Click();
+    for (int use = 1; use <= 256; ++use) {
+        form.Edit1->setText(QStringLiteral("a"));
+        form.Edit2->setText(QStringLiteral("b"));
+        form.SpeedButton2Click();
+        QCOMPARE(int(form.AttemptCount), use % 256);
+    }
+    QCOMPARE(form.AttemptCount, quint8(0));
+}
+
+void TestSignInWindow::draggingByThePicturesAndTheLabel_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("Image1") << "Image1";
+    QTest::newRow("Image2") << "Image2";
+    QTest::newRow("RzLabel1") << "RzLabel1";
+}
+
+void TestSignInWindow::draggingByThePicturesAndTheLabel()
+{
+    QFETCH(QString, name);
+    TForm8 form(nullptr);
+    form.SpeedButton3Click();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto *handle = form.findChild<QWidget *>(name);
+    const QPoint start = form.pos();
+
+    QTest::mousePress(handle, Qt::RightButton, {}, QPoint(20, 20));
+    QVERIFY(!SystemMoveInProgress());
+    QTest::mouseRelease(handle, Qt::RightButton, {}, QPoint(20, 20));
+
+    QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(20, 20));
+    QVERIFY(SystemMoveInProgress());
+    QTest::mouseMove(handle, QPoint(50, 60));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(50, 60));
+    QVERIFY(!SystemMoveInProgress());
+    QCOMPARE(form.pos(), start + QPoint(30, 40));
+}
+
+void TestSignInWindow::exitButtonCancels()
+{
+    TForm8 form(nullptr);
+    ScopedDialogAnswers answers([](QDialog *dialog) {
+        QTest::mouseClick(static_cast<TForm8 *>(dialog)->SpeedButton1, Qt::LeftButton);
+        return dialog->result();
+    });
+    QCOMPARE(ShowModal(&form), mrCancel);
+    QVERIFY(Application->Terminated());
+}
+
+void TestSignInWindow::settingsFileErrorReachesTheErrorDisplay()
+{
+    TDM_YOT dm;
+    SignInSetup setup;
+    QFile settings(setup.settingsPath());
+    QVERIFY(settings.resize(40));
+    TForm8 form(nullptr);
+    form.show();
+    form.Login_Edit->setText(QLatin1String(DemoUsers::Editor));
+    QTest::mouseClick(form.SpeedButton2, Qt::LeftButton);
+    const QList<ShownMessage> shown = DialogSeam::shown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().kind, QStringLiteral("Error"));
+    QVERIFY2(shown.first().text.contains(QStringLiteral("40 байт вместо 84")), qPrintable(shown.first().text));
+    QVERIFY(shown.first().text.contains(QStringLiteral("OLM")));
+    QVERIFY(form.isVisible());
+    QVERIFY(!dm.ADO_YOT->Connected());
+    QVERIFY(dm.ADO_YOT->ConnectionString().isEmpty());
+}
+
+void TestSignInWindow::wrongPasswordShowsTheServersText()
+{
+    SignedInFixture f;
+    QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
+    QString statusWhileBoxShown;
+    DialogSeam::setResponder([&](const ShownMessage &) {
+        statusWhileBoxShown = f.form.RzLabel1->text();
+        return IDOK;
+    });
+    f.typeCredentials(QLatin1String(DemoUsers::Editor), QStringLiteral("wrong"));
+    f.clickSignIn();
+    const QList<ShownMessage> shown = DialogSeam::shown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().kind, QStringLiteral("ShowMessage"));
+    QVERIFY(!shown.first().text.isEmpty());
+    QVERIFY(statusWhileBoxShown != WrongLogin);
+    QCOMPARE(f.form.RzLabel1->text(), WrongLogin);
+    QVERIFY(f.form.isVisible());
+    QVERIFY(!f.dm.ADO_YOT->Connected());
+}
+
+void TestSignInWindow::successLoadsTheListsAndReadsDatesDayFirst()
+{
+    SignedInFixture f;
+    QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
+    f.typeCredentials(QLatin1String(DemoUsers::Editor), QLatin1String(DemoUsers::EditorPassword));
+    f.clickSignIn();
+    QVERIFY2(DialogSeam::shown().isEmpty(), qPrintable(DialogSeam::shown().value(0).text));
+    QCOMPARE(f.form.result(), mrOk);
+    QVERIFY(Application->ShowMainForm());
+    QCOMPARE(f.host.loginName, QLatin1String(DemoUsers::Editor));
+    const int loginId =
+        f.adminValue(QStringLiteral("SELECT id_login FROM srv_users WHERE login = '%1'").arg(DemoUsers::Editor)).toInt();
+    QCOMPARE(f.host.loginId, loginId);
+
+    // The bar is full and red.
+    QVERIFY(!f.form.ProgressBar->isHidden());
+    QCOMPARE(f.form.ProgressBar->value(), 14);
+    QCOMPARE(f.form.progressBarColor(), clRed);
+    QCOMPARE(f.form.ProgressBar->palette().color(QPalette::Highlight), QColor(Qt::red));
+
+    // Every list is open; the groups are the user's own.
+    TDM_YOT &dm = f.dm;
+    for (TDataSet *list : QList<TDataSet *>{dm.ADOQ_t_fio, dm.ADOQ_s_fio, dm.ADOQ_estimation, dm.ADOTSemestr,
+                                            dm.ADOQ_Year, dm.ADOQ_f_est, dm.ADOT_Examination, dm.ADOQ_group,
+                                            dm.ADOQ_g_sem, dm.ADOQEduc_sh, dm.ADOQuery1, dm.ADOQ_Vremennyi})
+        QVERIFY2(list->Active(), qPrintable(list->Name()));
+    QCOMPARE(dm.ADOQ_group->SQLText(),
+             QStringLiteral("SELECT  id_group, p20 FROM group_form where o_z = 1 AND  id_login = %1"
+                            " GROUP BY id_group, p20")
+                 .arg(loginId));
+    QSet<int> shownGroups;
+    for (dm.ADOQ_group->First(); !dm.ADOQ_group->Eof(); dm.ADOQ_group->Next())
+        shownGroups.insert(dm.ADOQ_group->FieldByName(QStringLiteral("id_group"))->AsInteger());
+    QSet<int> ownGroups;
+    const olm::server::Outcome own = f.db.administrator()->execute(
+        QStringLiteral("SELECT id_group FROM group_form WHERE o_z = 1 AND id_login = %1").arg(loginId));
+    QVERIFY2(own.ok, qPrintable(own.error));
+    for (const QVariantList &row : own.firstResult()->rows)
+        ownGroups.insert(row.value(0).toInt());
+    QVERIFY(!ownGroups.isEmpty());
+    QCOMPARE(shownGroups, ownGroups);
+    const int allGroups = f.adminValue(QStringLiteral("SELECT COUNT(*) FROM [group]")).toInt();
+    QVERIFY2(ownGroups.size() < allGroups, "the demo user should not see every group");
+
+    // A date literal on this connection reads day first.
+    const int row = f.adminValue(QStringLiteral("SELECT MIN(id_mark_mag) FROM mark_mag")).toInt();
+    dm.ADO_YOT->Execute(QStringLiteral("UPDATE mark_mag SET p36 = '13.01.2009' WHERE id_mark_mag = %1").arg(row));
+    TADOQuery readBack;
+    readBack.setConnection(dm.ADO_YOT);
+    readBack.setSQLText(QStringLiteral("SELECT p36 FROM mark_mag WHERE id_mark_mag = %1").arg(row));
+    readBack.Open();
+    QCOMPARE(readBack.Fields().first()->AsDateTime().date(), QDate(2009, 1, 13));
+}
+
+void TestSignInWindow::expiredPasswordIsChangedThenUsed()
+{
+    SignedInFixture f;
+    QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
+    f.typeCredentials(QLatin1String(DemoUsers::Expired), QLatin1String(DemoUsers::ExpiredPassword));
+    f.clickSignIn();
+    QCOMPARE(f.form.RzLabel1->text(), ChangeText);
+    QVERIFY(f.form.ChangeMode);
+    QCOMPARE(f.form.height(), 416);
+    QVERIFY(!f.form.SpeedButton3->isEnabled());
+    QVERIFY(f.form.isVisible());
+    QVERIFY(!f.dm.ADO_YOT->Connected());
+
+    QTest::keyClicks(f.form.Edit1, QStringLiteral("Fresh_42"));
+    QTest::keyClicks(f.form.Edit2, QStringLiteral("Fresh_42"));
+    QTest::keyClick(f.form.Edit2, Qt::Key_Return);
+    QVERIFY2(DialogSeam::shown().isEmpty(), qPrintable(DialogSeam::shown().value(0).text));
+    QCOMPARE(f.form.result(), mrOk);
+
+    // A new window: the new password signs in straight away, the old one no longer does.
+    RecordingHost host;
+    TForm8 next(&host);
+    next.show();
+    next.Login_Edit->setText(QLatin1String(DemoUsers::Expired));
+    next.Password_Edit->setText(QLatin1String(DemoUsers::ExpiredPassword));
+    QTest::mouseClick(next.SpeedButton2, Qt::LeftButton);
+    QCOMPARE(next.RzLabel1->text(), WrongLogin);
+    DialogSeam::clear();
+    next.Password_Edit->setText(QStringLiteral("Fresh_42"));
+    QTest::mouseClick(next.SpeedButton2, Qt::LeftButton);
+    QVERIFY2(DialogSeam::shown().isEmpty(), qPrintable(DialogSeam::shown().value(0).text));
+    QCOMPARE(next.result(), mrOk);
+    QCOMPARE(host.loginName, QLatin1String(DemoUsers::Expired));
+}
+
+void TestSignInWindow::dueChangeOnTheFirstAttempt()
+{
+    SignedInFixture f;
+    QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
+    f.typeCredentials(QLatin1String(DemoUsers::Due), QLatin1String(DemoUsers::DuePassword));
+    f.clickSignIn();
+    QCOMPARE(f.form.RzLabel1->text(), ChangeText);
+    QVERIFY(f.form.ChangeMode);
+    QVERIFY(f.form.SpeedButton3->isEnabled());
+    QVERIFY(f.form.isVisible());
+
+    // Closing the area and signing in again keeps the old password.
+    QTest::mouseClick(f.form.SpeedButton3, Qt::LeftButton);
+    QCOMPARE(f.form.height(), 275);
+    f.clickSignIn();
+    QCOMPARE(f.form.AttemptCount, quint8(2));
+    QVERIFY2(DialogSeam::shown().isEmpty(), qPrintable(DialogSeam::shown().value(0).text));
+    QCOMPARE(f.form.result(), mrOk);
+}
+
+void TestSignInWindow::dueChangeNotAskedOnTheSecondAttempt()
+{
+    SignedInFixture f;
+    QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
+    f.typeCredentials(QLatin1String(DemoUsers::Due), QStringLiteral("mistyped"));
+    f.clickSignIn();
+    QCOMPARE(f.form.RzLabel1->text(), WrongLogin);
+    f.form.Password_Edit->setText(QLatin1String(DemoUsers::DuePassword));
+    f.clickSignIn();
+    QVERIFY(!f.form.ChangeMode);
+    QCOMPARE(f.form.result(), mrOk);
+}
+
+void TestSignInWindow::blockedUserIsToldWhy()
+{
+    SignedInFixture f;
+    QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
+    f.typeCredentials(QLatin1String(DemoUsers::Blocked), QLatin1String(DemoUsers::BlockedPassword));
+    f.clickSignIn();
+    QVERIFY(DialogSeam::shown().isEmpty());
+    QCOMPARE(f.form.RzLabel1->text(), QString::fromUtf8(DemoUsers::BlockedMessage));
+    QVERIFY(f.form.isVisible());
+    QVERIFY(!Application->ShowMainForm());
+    QCOMPARE(f.host.loginId, -1);
+}
+
+void TestSignInWindow::startupCancelledShowsNoWindow()
+{
+    TDM_YOT dm;
+    Application->setShowMainForm(false);
+    bool mainWindowHidden = false;
+    ScopedDialogAnswers answers([&](QDialog *dialog) {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (qobject_cast<TStandInMainWindow *>(window))
+                mainWindowHidden = !window->isVisible();
+        }
+        QTest::mouseClick(static_cast<TForm8 *>(dialog)->SpeedButton1, Qt::LeftButton);
+        return dialog->result();
+    });
+    TStandInMainWindow mainWindow;
+    QVERIFY(mainWindowHidden);
+    QVERIFY(Application->Terminated());
+    QVERIFY(mainWindow.findChildren<TForm8 *>().isEmpty());
+    Application->setMainForm(&mainWindow);
+    QCOMPARE(Application->Run(), 0);
+    QVERIFY(!mainWindow.isVisible());
+}
+
+void TestSignInWindow::startupSignedInShowsTheMainWindow()
+{
+    TestDatabase db;
+    QVERIFY2(db.isValid(), qPrintable(db.error()));
+    SignInSetup setup;
+    TDM_YOT dm;
+    Application->setShowMainForm(false);
+    ScopedDialogAnswers answers([](QDialog *dialog) {
+        auto *form = static_cast<TForm8 *>(dialog);
+        QTest::keyClicks(form->Login_Edit, QLatin1String(DemoUsers::Editor));
+        QTest::keyClicks(form->Password_Edit, QLatin1String(DemoUsers::EditorPassword));
+        QTest::keyClick(form->Password_Edit, Qt::Key_Return);
+        return dialog->result();
+    });
+    TStandInMainWindow mainWindow;
+    QVERIFY2(answers.shown().isEmpty(), qPrintable(answers.shown().value(0).text));
+    QVERIFY(!Application->Terminated());
+    QVERIFY(Application->ShowMainForm());
+    QCOMPARE(mainWindow.LoginName, QLatin1String(DemoUsers::Editor));
+    QVERIFY(mainWindow.LoginId > 0);
+    QVERIFY(!mainWindow.isVisible());
+
+    Application->setMainForm(&mainWindow);
+    bool shownByTheLoop = false;
+    QTimer::singleShot(0, &mainWindow, [&] {
+        shownByTheLoop = mainWindow.isVisible();
+        Application->Terminate();
+    });
+    Application->Run();
+    QVERIFY(shownByTheLoop);
+}
+
+QTEST_MAIN(TestSignInWindow)
+#include "tst_signinwindow.moc"

@@ -1,0 +1,78 @@
+// The application object: title, termination, the message loop and the default error display.
+#include "toolkit/ui/Application.h"
+
+#include "platform/Platform.h"
+#include "toolkit/data/Exceptions.h"
+#include "toolkit/ui/Dialogs.h"
+
+#include <QApplication>
+
+#include <stdexcept>
+
+TApplication *Application = nullptr;
+
+TApplication::TApplication(QObject *parent) : QObject(parent), m_title(QGuiApplication::applicationDisplayName())
+{
+    Q_ASSERT_X(!Application, "TApplication", "one application per process");
+    Application = this;
+    // The platform layer has no widgets; the widgets' beep is the system sound here.
+    olm::platform::Platform::setSystemBeep([](unsigned) { QApplication::beep(); });
+}
+
+TApplication::~TApplication()
+{
+    olm::platform::Platform::setSystemBeep(nullptr);
+    if (Application == this)
+        Application = nullptr;
+}
+
+void TApplication::setTitle(const QString &title)
+{
+    m_title = title;
+    QGuiApplication::setApplicationDisplayName(title);
+}
+
+void TApplication::Terminate()
+{
+    m_terminated = true;
+    emit terminateRequested();
+    if (m_running)
+        QCoreApplication::exit(0);
+}
+
+int TApplication::Run()
+{
+    if (m_terminated)
+        return 0;
+    if (m_showMainForm && m_mainForm)
+        m_mainForm->show();
+    m_running = true;
+    const int code = QCoreApplication::exec();
+    m_running = false;
+    return code;
+}
+
+void TApplication::ProcessMessages()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void TApplication::HandleException(const std::exception &error)
+{
+    if (dynamic_cast<const EAbort *>(&error))
+        return;
+    const auto *ours = dynamic_cast<const Exception *>(&error);
+    const QString text = ours ? ours->Message : QString::fromLocal8Bit(error.what());
+    ShowBox({QStringLiteral("Error"), text, m_title, MB_OK | MB_ICONERROR, false});
+}
+
+void TApplication::HandleCurrentException()
+{
+    try {
+        throw;
+    } catch (const std::exception &error) {
+        HandleException(error);
+    } catch (...) {
+        HandleException(std::runtime_error("An unknown error occurred."));
+    }
+}

@@ -1,0 +1,52 @@
+// The data-aware grid's delegate (every cell is painted and edited by the grid itself) and its two
+// fixed bands: the title row and the indicator column.
+#pragma once
+
+#include <QHeaderView>
+#include <QStyledItemDelegate>
+
+class TDBGridEhPrivate;
+
+/// Hands painting, editor creation and the editor's events to the grid.
+class TDBGridDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    TDBGridDelegate(TDBGridEhPrivate *grid, QObject *parent);
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override;
+    /// Values reach the row only through the grid's own commit, never through Qt's.
+    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
+    void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                              const QModelIndex &index) const override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    TDBGridEhPrivate *m_grid;
+};
+
+/// The title row (horizontal) or the indicator column (vertical), drawn flat or raised as the grid's
+/// options say, with the title font and the current-row marks.
+class TDBGridHeader : public QHeaderView {
+    Q_OBJECT
+public:
+    TDBGridHeader(Qt::Orientation orientation, TDBGridEhPrivate *grid, QWidget *parent);
+    QSize sizeHint() const override;
+
+    /// Width of the indicator column in pixels.
+    static constexpr int IndicatorWidth = 12;
+
+protected:
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override;
+
+private:
+    void paintTitle(QPainter *painter, const QRect &rect, int column) const;
+    void paintIndicator(QPainter *painter, const QRect &rect, int row) const;
+    void paintBevel(QPainter *painter, const QRect &rect) const;
+
+    TDBGridEhPrivate *m_grid;
+};
