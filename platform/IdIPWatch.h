@@ -10,7 +10,8 @@
 
 class TIdIPWatchPoller;
 
-/// Lives on the user-interface thread; only the lookups run on its polling thread.
+/// Lives on the user-interface thread; only the lookups run on its polling thread, through
+/// Platform::current() (so a test destroys the watcher before its FakePlatform).
 class TIdIPWatch : public QObject {
     Q_OBJECT
 public:

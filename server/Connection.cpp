@@ -47,6 +47,7 @@ std::unique_ptr<Connection> Connection::open(const QString &path, Mode mode, QSt
         return nullptr;
     }
     ConnectionNameGuard guard{nextConnectionName()};
+    sqlite3 *raw = nullptr;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), guard.name);
         if (!db.isValid()) {
@@ -64,21 +65,24 @@ std::unique_ptr<Connection> Connection::open(const QString &path, Mode mode, QSt
             *error = QStringLiteral("Cannot open database '%1': no SQLite handle.").arg(path);
             return nullptr;
         }
-        auto *raw = *static_cast<sqlite3 *const *>(handle.constData());
-        std::unique_ptr<Connection> connection(new Connection(guard.name, path, raw));
-        guard.dismissed = true;
-        QString why;
-        // WAL lets readers and one writer work at once; NORMAL sync is safe with WAL.
-        if (!connection->run(QStringLiteral("PRAGMA journal_mode=WAL"), &why)
-            || !connection->run(QStringLiteral("PRAGMA synchronous=NORMAL"), &why)
-            || !connection->run(QStringLiteral("PRAGMA recursive_triggers=OFF"), &why)) {
-            *error = (connection->lastResultCode() & 0xff) == SQLITE_NOTADB
-                ? QStringLiteral("The file '%1' is not a database or is damaged.").arg(path)
-                : QStringLiteral("Cannot open database '%1': %2").arg(path, why);
-            return nullptr;
-        }
-        return connection;
+        raw = *static_cast<sqlite3 *const *>(handle.constData());
+    } // the connection stays registered under its name; the Connection object owns it from here
+    guard.dismissed = true;
+    std::unique_ptr<Connection> connection(new Connection(guard.name, path, raw));
+    // "name" is always a name, never a string that stands in for an unknown column.
+    sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    QString why;
+    // WAL lets readers and one writer work at once; NORMAL sync is safe with WAL.
+    if (!connection->run(QStringLiteral("PRAGMA journal_mode=WAL"), &why)
+        || !connection->run(QStringLiteral("PRAGMA synchronous=NORMAL"), &why)
+        || !connection->run(QStringLiteral("PRAGMA recursive_triggers=OFF"), &why)) {
+        *error = (connection->lastResultCode() & 0xff) == SQLITE_NOTADB
+            ? QStringLiteral("The file '%1' is not a database or is damaged.").arg(path)
+            : QStringLiteral("Cannot open database '%1': %2").arg(path, why);
+        return nullptr;
     }
+    return connection;
 }
 
 Connection::Connection(QString name, QString path, sqlite3 *handle)

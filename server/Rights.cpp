@@ -75,6 +75,25 @@ void Authorizer::setSchemaObjects(QSet<QString> views, QSet<QString> triggers)
     m_triggers = std::move(triggers);
 }
 
+void Authorizer::learnViews(sqlite3 *db)
+{
+    sqlite3_set_authorizer(db, &Authorizer::callback, this);
+    for (const QString &view : std::as_const(m_views)) {
+        m_phase = Phase::Learning;
+        m_accesses.clear();
+        {
+            Query query(db, QStringLiteral("SELECT * FROM \"%1\"").arg(view));
+        }
+        for (const Access &access : m_accesses) {
+            if (access.inner.compare(view, Qt::CaseInsensitive) == 0)
+                m_viewTables[view].insert(access.object.toLower());
+        }
+    }
+    m_phase = Phase::Idle;
+    m_accesses.clear();
+    sqlite3_set_authorizer(db, nullptr, nullptr);
+}
+
 Authorizer::ClientStatement::ClientStatement(Authorizer &authorizer)
     : m_authorizer(authorizer)
 {
@@ -103,6 +122,11 @@ int Authorizer::callback(void *self, int action, const char *a, const char *b, c
 
 int Authorizer::decide(int action, const char *a, const char *b, const char *inner)
 {
+    if (m_phase == Phase::Learning) {
+        if (action == SQLITE_READ)
+            m_accesses.push_back({rightName(action), QString::fromUtf8(a), lowered(b), inner ? QString::fromUtf8(inner) : QString()});
+        return SQLITE_OK;
+    }
     if (m_administrator || m_elevation > 0)
         return SQLITE_OK;
     const QString innerName = inner ? QString::fromUtf8(inner) : QString();
@@ -134,10 +158,15 @@ int Authorizer::decide(int action, const char *a, const char *b, const char *inn
 
 std::optional<Denial> Authorizer::evaluate() const
 {
+    // An access counts as made through a view only when it is one the view's own definition makes.
+    const auto throughView = [this](const Access &access) {
+        return !access.inner.isEmpty()
+            && m_viewTables.value(access.inner.toLower()).contains(access.object.toLower());
+    };
     QStringList viewsUsed;
     QSet<QString> readThroughViews;
     for (const Access &access : m_accesses) {
-        if (!access.inner.isEmpty() && m_views.contains(access.inner.toLower())) {
+        if (throughView(access)) {
             if (!viewsUsed.contains(access.inner, Qt::CaseInsensitive))
                 viewsUsed.append(access.inner);
             readThroughViews.insert(access.object.toLower());
@@ -148,10 +177,10 @@ std::optional<Denial> Authorizer::evaluate() const
             return Denial{QStringLiteral("SELECT"), view};
     }
     for (const Access &access : m_accesses) {
-        if (!access.inner.isEmpty())
+        if (throughView(access))
             continue; // checked on the view above
         // "count(*) from a view" touches the view's tables without naming a column.
-        if (access.action == QLatin1String("SELECT") && access.column.isEmpty()
+        if (access.action == QLatin1String("SELECT") && access.column.isEmpty() && access.inner.isEmpty()
             && readThroughViews.contains(access.object.toLower()))
             continue;
         if (!m_rights.allows(access.object, access.action))

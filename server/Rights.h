@@ -2,6 +2,7 @@
 // a session prepares against them.
 #pragma once
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 
@@ -42,6 +43,9 @@ public:
     /// Views and triggers of the schema: reads through a view are checked on the view, trigger bodies run
     /// with the owner's rights.
     void setSchemaObjects(QSet<QString> views, QSet<QString> triggers);
+    /// Finds out which tables each view reads (by preparing it), so that a common table expression named like
+    /// a view gains nothing from the view's right. Call before install().
+    void learnViews(sqlite3 *db);
 
     /// Owner rights for the server's own statements while it lives.
     class Elevation {
@@ -70,7 +74,7 @@ public:
     };
 
 private:
-    enum class Phase { Idle, Preparing, Running };
+    enum class Phase { Idle, Preparing, Running, Learning };
     struct Access {
         QString action;
         QString object;
@@ -83,6 +87,7 @@ private:
 
     Rights m_rights;
     QSet<QString> m_views;
+    QHash<QString, QSet<QString>> m_viewTables; // lower-case view -> lower-case tables it reads
     QSet<QString> m_triggers;
     bool m_administrator = false;
     int m_elevation = 0;

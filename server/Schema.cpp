@@ -38,7 +38,7 @@ QString text(const QString &name, int size, const QString &type = QStringLiteral
 
 QString longText(const QString &name)
 {
-    return QStringLiteral("%1 NVARCHAR(max) COLLATE %2").arg(name, QLatin1String(textCollation));
+    return QStringLiteral("%1 NVARCHAR COLLATE %2").arg(name, QLatin1String(textCollation));
 }
 
 QString bit(const QString &name, const QString &defaultValue = QStringLiteral("0"))
@@ -154,7 +154,7 @@ void addJournal(Builder &b)
 void addServerTables(Builder &b)
 {
     b.table(QStringLiteral("srv_config"), {QStringLiteral("name NVARCHAR(64) PRIMARY KEY COLLATE OLM_CI"),
-                                           QStringLiteral("value NVARCHAR(max)")});
+                                           QStringLiteral("value NVARCHAR")});
     b.table(QStringLiteral("srv_db_logins"),
             {QStringLiteral("name NVARCHAR(128) PRIMARY KEY COLLATE OLM_CI"), QStringLiteral("password NVARCHAR(128) NOT NULL"),
              bit(QStringLiteral("enabled"), QStringLiteral("1"))});
@@ -176,7 +176,7 @@ void addServerTables(Builder &b)
              QStringLiteral("computer NVARCHAR(128)"), QStringLiteral("program NVARCHAR(64)"), bit(QStringLiteral("success"))});
     b.table(QStringLiteral("srv_trace"),
             {key(QStringLiteral("id_trace")), b.dateTime(QStringLiteral("trace_date")), QStringLiteral("login NVARCHAR(128)"),
-             QStringLiteral("statement NVARCHAR(max)")});
+             QStringLiteral("statement NVARCHAR")});
 }
 
 void addViews(Builder &b)
@@ -197,10 +197,12 @@ void addViews(Builder &b)
 
 void addTriggers(Builder &b)
 {
-    // Who touched a journal row last, and when: written by the server, never by the client.
+    // Who changed a journal row last, and when: written by the server, never by the client. The stamp
+    // columns are left out of the list, so the stamp itself (or an administrator's correction) fires nothing.
     b.add(QStringLiteral(
-        "CREATE TRIGGER mark_mag_stamp AFTER UPDATE ON mark_mag "
-        "WHEN NEW.OLM_User IS NOT substr(olm_login(), 1, 20) OR NEW.OLM_Update IS NOT olm_today() BEGIN "
+        "CREATE TRIGGER mark_mag_stamp AFTER UPDATE OF primech, dopusk_izm, id_estimation_other, id_mark_mag, "
+        "id_group, id_student, id_examination, id_discipline, id_estimation, id_semester, id_teacher, p35, p36, "
+        "id_f_est, oper, u_date ON mark_mag BEGIN "
         "UPDATE mark_mag SET OLM_User = substr(olm_login(), 1, 20), OLM_Update = olm_today() "
         "WHERE id_mark_mag = NEW.id_mark_mag; END"));
     // Every deleted journal row waits in del_mark_mag until it is restored.

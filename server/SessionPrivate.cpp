@@ -72,6 +72,8 @@ bool SessionPrivate::signIn(const QString &login, const QString &password, bool 
     while (objects.next())
         (objects.value(0).toString() == QLatin1String("view") ? views : triggers).insert(objects.value(1).toString());
     m_authorizer.setSchemaObjects(std::move(views), std::move(triggers));
+    if (!administrator)
+        m_authorizer.learnViews(db());
     m_authorizer.install(db());
     return true;
 }

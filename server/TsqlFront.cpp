@@ -259,7 +259,7 @@ public:
             if (t.isIdentifier() && t.name().compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0
                 && m_s.at(k + 1).isSymbol(".") && m_s.at(k + 2).isIdentifier())
                 dropSchema(k);
-            else if (t.kind == TokenKind::Bracketed)
+            else if (t.kind == TokenKind::Bracketed && t.name().contains(QLatin1Char(']')))
                 set(k, QLatin1Char('"') + t.name().replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"'));
             else if (t.kind == TokenKind::NString)
                 set(k, quoted(t.stringValue()));

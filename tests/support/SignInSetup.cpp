@@ -63,3 +63,19 @@ QByteArray SignInSetup::settingsBlock(const QByteArray &user, const QByteArray &
     putField(block, 62, 83, catalog);
     return block;
 }
+
+olm::server::SignInUser SignInSetup::signInUser(const QString &databasePath, const QString &login)
+{
+    QString error;
+    const auto administration = olm::server::Administration::open(databasePath, &error);
+    if (!administration)
+        return {};
+    const auto users = administration->users(&error);
+    if (users) {
+        for (const olm::server::SignInUser &user : *users) {
+            if (user.login == login)
+                return user;
+        }
+    }
+    return {};
+}

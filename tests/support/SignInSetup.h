@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/FakePlatform.h"
+#include "server/Database.h"
 
 #include <QByteArray>
 #include <QString>
@@ -31,6 +32,9 @@ public:
     /// junk the reader must ignore.
     static QByteArray settingsBlock(const QByteArray &user, const QByteArray &password, const QByteArray &server,
                                     const QByteArray &catalog);
+
+    /// The sign-in user of that login in the database file as its administrator sees it (id 0 if none).
+    static olm::server::SignInUser signInUser(const QString &databasePath, const QString &login);
 
     olm::platform::FakePlatform platform;
 

@@ -5,6 +5,7 @@
 #include "Backend.h"
 #include "DataSet.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -43,8 +44,9 @@ public:
 
 private:
     friend class TCustomADODataSet;
-    void datasetOpened(TCustomADODataSet *dataSet);
-    void datasetClosed(TCustomADODataSet *dataSet);
+    void datasetOpened(TCustomADODataSet *dataSet);   // registers a dataset that works on this connection
+    void datasetClosed(TCustomADODataSet *dataSet);   // closes a connection no open dataset needs any more
+    void datasetGone(TCustomADODataSet *dataSet);
     QString m_connectionString;
     std::unique_ptr<DbBackend> m_backend;
     bool m_openedImplicitly = false;
@@ -68,6 +70,7 @@ class TParameters {
 public:
     int Count() const { return int(m_items.size()); }
     TParameter *Items(int index);               ///< EDatabaseError when out of range
+    const TParameter *Items(int index) const;
     TParameter *FindParam(const QString &name); ///< case-insensitive, with or without "@"/":"; null if none
     TParameter *ParamByName(const QString &name);   ///< EDatabaseError "Parameter 'x' not found"
     TParameter *AddParameter(const QString &name, TFieldType type, TParameterDirection direction, int size = 0,
@@ -105,11 +108,20 @@ protected:
     void writeRow(TRowChange &change) override;
     /// Binds parameters to positional values, converting each to its DataType.
     QVariantList parameterValues(int firstIndex) const;
+    /// The connection, or EDatabaseError when none is set.
+    TADOConnection &connectionOrFail();
+    /// The first result set of an outcome as rows for the dataset; EDatabaseError when it failed or has none.
+    TFetchedRows resultRows(olm::server::Outcome &outcome);
+    /// Closes a connection this call opened by itself, once nothing needs it.
+    void releaseConnection();
     TParameters m_parameters;
     QString m_serverTable;   ///< as the last fetch reported
 
 private:
+    QString updateTable() const;
+    QStringList keyFieldNames() const;
     QPointer<TADOConnection> m_connection;
+    QHash<QString, olm::server::ColumnInfo> m_columns;   // by lower-case name, as the last fetch reported
 };
 
 class TADOQuery : public TCustomADODataSet {

@@ -837,8 +837,9 @@ void beginInsert(TDataSet *q, TDataSetPrivate *d, bool append)
     d->editRecord = nullptr;
     d->editValues = QVariantList(d->columnNames.size());
     for (TField *field : std::as_const(d->fields))
-        if (field->FieldKind() == fkData && field->m_dataIndex >= 0 && field->m_dataIndex < d->editValues.size())
-            d->editValues[field->m_dataIndex] = typedNull(field->DataType());
+        if (const int column = TDataSetPrivate::columnOf(field);
+            field->FieldKind() == fkData && column >= 0 && column < d->editValues.size())
+            d->editValues[column] = typedNull(field->DataType());
     d->editCalc = QVariantList(d->calcSlots);
     d->state = dsInsert;
     try {
@@ -867,7 +868,7 @@ TRowChange describeChange(TDataSetPrivate *d, TRowChangeKind kind, const TDataSe
         if (field->FieldKind() != fkData)
             continue;
         const QVariant old = stored && kind != rcInsert ? d->valueIn(field, stored) : typedNull(field->DataType());
-        const int index = field->m_dataIndex;
+        const int index = TDataSetPrivate::columnOf(field);
         const QVariant now = kind == rcDelete ? old
                                               : (index >= 0 && index < edited.size() ? edited.at(index) : QVariant());
         change.fields.append(field);

@@ -102,6 +102,7 @@ public:
     std::function<void()> closedHook;                 ///< after the dataset closed
 
     // --- helpers ---
+    static int columnOf(const TField *field) { return field->m_dataIndex; }
     [[noreturn]] void fail(const QString &text) const;
     void fire(const TDataSetNotifyEvent &event);
     void notify(TDataEvent event, qintptr info = 0);

@@ -210,7 +210,9 @@ bool tryConvert(const QVariant &value, TFieldType type, QVariant *out, QString *
     }
     const bool isText = value.typeId() == QMetaType::QString;
     const bool isStringType = type == ftString || type == ftWideString || type == ftFixedWideChar;
-    if (isText && !isStringType && value.toString().trimmed().isEmpty()) {
+    // A blank text, or the separators of an empty edit mask, stand for NULL.
+    static const QRegularExpression maskOnly(QStringLiteral(R"(^[\s./:-]*$)"));
+    if (isText && !isStringType && maskOnly.match(value.toString()).hasMatch()) {
         *out = typedNull(type);
         return true;
     }

@@ -150,3 +150,10 @@ void TDBGridHeader::paintIndicator(QPainter *painter, const QRect &rect, int row
         painter->fillPath(triangle, ink);
     }
 }
+
+void TDBGridDropDown::showPopup()
+{
+    if (BeforePopup)
+        BeforePopup();
+    QComboBox::showPopup();
+}

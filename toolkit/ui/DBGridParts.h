@@ -2,8 +2,11 @@
 // fixed bands: the title row and the indicator column.
 #pragma once
 
+#include <QComboBox>
 #include <QHeaderView>
 #include <QStyledItemDelegate>
+
+#include <functional>
 
 class TDBGridEhPrivate;
 
@@ -49,4 +52,14 @@ private:
     void paintBevel(QPainter *painter, const QRect &rect) const;
 
     TDBGridEhPrivate *m_grid;
+};
+
+/// The drop-down of a lookup or pick-list cell; the items are read again each time it opens, since a
+/// lookup list may have been narrowed or reloaded while the editor was shown.
+class TDBGridDropDown : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> BeforePopup;
+    void showPopup() override;
 };

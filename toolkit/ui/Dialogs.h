@@ -1,5 +1,6 @@
 // Message boxes and modal windows. Every one of them passes the DialogSeam, so a test can answer a box
 // or script a modal window and read back what the user would have seen.
+// The MB_/ID names are the system's own: do not include <windows.h> in the same file.
 #pragma once
 
 #include <QList>

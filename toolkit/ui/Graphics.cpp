@@ -117,20 +117,23 @@ void TFont::Assign(const TFont &other)
     changed();
 }
 
+template<class T>
+void TFont::update(T &member, const T &value)
+{
+    if (member == value)
+        return;
+    member = value;
+    changed();
+}
+
 void TFont::setName(const QString &name)
 {
-    if (name == m_name)
-        return;
-    m_name = name;
-    changed();
+    update(m_name, name);
 }
 
 void TFont::setHeight(int height)
 {
-    if (height == m_height)
-        return;
-    m_height = height;
-    changed();
+    update(m_height, height);
 }
 
 int TFont::Size() const
@@ -145,26 +148,17 @@ void TFont::setSize(int points)
 
 void TFont::setColor(TColor color)
 {
-    if (color == m_color)
-        return;
-    m_color = color;
-    changed();
+    update(m_color, color);
 }
 
 void TFont::setStyle(TFontStyles style)
 {
-    if (style == m_style)
-        return;
-    m_style = style;
-    changed();
+    update(m_style, style);
 }
 
 void TFont::setCharset(TFontCharset charset)
 {
-    if (charset == m_charset)
-        return;
-    m_charset = charset;
-    changed();
+    update(m_charset, charset);
 }
 
 QFont TFont::toQFont() const

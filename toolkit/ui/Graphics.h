@@ -5,12 +5,11 @@
 #include <QColor>
 #include <QFlags>
 #include <QFont>
+#include <QPainter>
 #include <QRect>
 #include <QString>
 
 #include <functional>
-
-class QPainter;
 
 /// A colour as $00BBGGRR; $FF0000nn is the system colour with index nn.
 using TColor = quint32;
@@ -140,6 +139,8 @@ public:
     std::function<void()> OnChange;
 
 private:
+    template<class T>
+    void update(T &member, const T &value);
     void changed();
 
     QString m_name = QStringLiteral("MS Sans Serif");

@@ -1,5 +1,6 @@
 // Key codes and shift states as the windows' key handlers see them: virtual-key codes, whatever the
 // platform or keyboard layout, and the character a key press typed.
+// The VK_ names are the system's own: do not include <windows.h> in the same file.
 #pragma once
 
 #include <QChar>

@@ -1,0 +1,152 @@
+// Timing of switching the grid component on (open and duplicate scan) over journal-like rows, checked
+// against the filtered count of every record. Run by hand: bench_gridevents [rows...]
+#include "gridevents/QZ_DBGrd_Evns.h"
+#include "server/Session.h"
+#include "tests/support/TestDatabase.h"
+#include "toolkit/data/ADODB.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+QTextStream out(stdout);
+
+/// Fills mark_mag with rows like a faculty's journal: 25 students, 40 disciplines, five forms of
+/// assessment, and every 50th row repeating its predecessor's discipline and form.
+bool fillJournal(const TestDatabase &db, int rows, QString *error)
+{
+    const auto admin = db.administrator();
+    if (!admin) {
+        *error = QStringLiteral("no administrator session");
+        return false;
+    }
+    auto run = [&](const QString &statement, const QVariantList &params = {}) {
+        const olm::server::Outcome outcome = admin->execute(statement, params);
+        if (!outcome.ok)
+            *error = outcome.error;
+        return outcome.ok;
+    };
+    if (!run(QStringLiteral("DELETE FROM mark_mag")))
+        return false;
+    int discipline = 1, examination = 1;
+    for (int i = 0; i < rows; ++i) {
+        if (i % 50 != 49) {
+            discipline = 1 + (i * 7) % 40;
+            examination = 1 + (i / 40) % 5;
+        }
+        const QVariantList values{1, 1 + i % 4, 1 + i % 25, discipline, examination, 31 + i % 5, 1 + i % 12,
+                                  QString::number(1000 + i), QDateTime(QDate(2016, 1, 1).addDays(i % 300), QTime(0, 0)),
+                                  i % 7 == 0 ? QStringLiteral("н/д") : QStringLiteral("д")};
+        if (!run(QStringLiteral("INSERT INTO mark_mag (id_group, id_semester, id_student, id_discipline, id_examination, "
+                                "id_estimation, id_teacher, p35, p36, primech) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                 values))
+            return false;
+    }
+    return true;
+}
+
+struct Figures {
+    qint64 openMs = 0;
+    qint64 activateMs = 0;
+    qint64 recordByRecordMs = 0;
+    int duplicates = 0;
+    bool same = false;
+};
+
+bool measure(int rows, Figures *figures, QString *error)
+{
+    TestDatabase db;
+    if (!db.isValid()) {
+        *error = db.error();
+        return false;
+    }
+    if (!fillJournal(db, rows, error))
+        return false;
+
+    TADOConnection connection;
+    connection.setConnectionString(db.connectionString(QStringLiteral("editor"), QStringLiteral("editor")));
+    TADOQuery journal;
+    journal.setConnection(&connection);
+    journal.setSQLText(QStringLiteral("select * from mark_mag order by id_mark_mag"));
+    // The journal's data fields, declared before opening as the journal declares them.
+    const std::pair<const char *, TFieldType> fields[] = {
+        {"primech", ftString}, {"dopusk_izm", ftBoolean}, {"id_estimation_other", ftInteger}, {"id_mark_mag", ftAutoInc},
+        {"id_group", ftInteger}, {"id_student", ftInteger}, {"id_examination", ftInteger}, {"id_discipline", ftInteger},
+        {"id_estimation", ftInteger}, {"id_semester", ftInteger}, {"id_teacher", ftInteger}, {"p35", ftString},
+        {"p36", ftDateTime}, {"id_f_est", ftInteger}, {"oper", ftString}, {"u_date", ftDateTime},
+        {"OLM_User", ftString}, {"OLM_Update", ftDate}};
+    for (const auto &[name, type] : fields)
+        journal.AddField(QString::fromUtf8(name), type, type == ftString ? 50 : 0);
+    TDataSource source;
+    source.setDataSet(&journal);
+    TQZDBGridEh grid;
+    grid.setDataSource(&source);
+    TQZDBGridEvents events;
+    events.setDBGridEh(&grid);
+    events.DuplicateFields().Add(journal.FieldByName(QStringLiteral("id_discipline")));
+    events.DuplicateFields().Add(journal.FieldByName(QStringLiteral("id_examination")));
+
+    QElapsedTimer timer;
+    timer.start();
+    journal.Open();
+    figures->openMs = timer.elapsed();
+    journal.Close();
+
+    timer.restart();
+    events.setActive(true);
+    figures->activateMs = timer.elapsed();
+    if (!events.Active()) {
+        *error = QStringLiteral("the component did not switch on");
+        return false;
+    }
+    const QStringList scanned = events.DuplicateList().toStringList();
+    figures->duplicates = int(scanned.size());
+    const bool leftAsTheAlgorithmSays = journal.Filter().isEmpty() && !journal.Filtered() && journal.RecNo() == 1;
+
+    timer.restart();
+    events.DuplicateList().Clear();
+    journal.First();
+    while (!journal.Eof()) {
+        events.CheckDuplicate();
+        journal.Next();
+    }
+    figures->recordByRecordMs = timer.elapsed();
+    figures->same = leftAsTheAlgorithmSays && events.DuplicateList().toStringList() == scanned;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    QList<int> sizes;
+    for (const QString &arg : app.arguments().mid(1))
+        sizes.append(arg.toInt());
+    if (sizes.isEmpty())
+        sizes = {100, 1000, 5000};
+
+    out << "rows\topen ms\tActive ms\trecord-by-record ms\tduplicate keys\tsame result\n";
+    for (const int rows : sizes) {
+        Figures figures;
+        QString error;
+        if (!measure(rows, &figures, &error)) {
+            out << rows << "\tfailed: " << error << "\n";
+            out.flush();
+            return 1;
+        }
+        out << rows << '\t' << figures.openMs << '\t' << figures.activateMs << '\t' << figures.recordByRecordMs << '\t'
+            << figures.duplicates << '\t' << (figures.same ? "yes" : "NO") << "\n";
+        out.flush();
+        if (!figures.same)
+            return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,330 @@
+// Creating database files and the administration operations.
+#include "Database.h"
+
+#include "Config.h"
+#include "Connection.h"
+#include "DemoData.h"
+#include "Password.h"
+#include "Query.h"
+#include "Schema.h"
+#include "SessionPrivate.h"
+#include "Transaction.h"
+#include "Users.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace olm::server {
+
+namespace {
+
+// Removes a half-created database unless the creation went through.
+struct CreationGuard {
+    QString path;
+    bool done = false;
+    ~CreationGuard()
+    {
+        if (done)
+            return;
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(path + QLatin1String(suffix));
+    }
+};
+
+const QStringList &clientRelations()
+{
+    static const QStringList relations{
+        QStringLiteral("group"), QStringLiteral("g_sem"), QStringLiteral("s_fio"), QStringLiteral("s_g"),
+        QStringLiteral("t_fio"), QStringLiteral("gr_sem_disc_exam"), QStringLiteral("est2"), QStringLiteral("f_est"),
+        QStringLiteral("EstimationOther"), QStringLiteral("com_sfe"), QStringLiteral("g_s"), QStringLiteral("g_r_y"),
+        QStringLiteral("semester"), QStringLiteral("examination"), QStringLiteral("educ_sh"),
+        QStringLiteral("discipline"), QStringLiteral("del_mark_mag"), QStringLiteral("mark_mag"),
+        QStringLiteral("group_form")};
+    return relations;
+}
+
+QList<std::pair<QString, QString>> grantsOf(Role role)
+{
+    QList<std::pair<QString, QString>> grants;
+    for (const QString &relation : clientRelations())
+        grants.append({relation, QStringLiteral("SELECT")});
+    grants.append({QStringLiteral("SORT_2_MARK_MAG"), QStringLiteral("EXECUTE")});
+    // The journal window creates a selection's rows before every load, readers included.
+    grants.append({QStringLiteral("InsertInto_SORT_MARK_MAG_2"), QStringLiteral("EXECUTE")});
+    if (role == Role::Editor) {
+        grants.append({QStringLiteral("mark_mag"), QStringLiteral("UPDATE")});
+        grants.append({QStringLiteral("mark_mag"), QStringLiteral("DELETE")});
+        grants.append({QStringLiteral("del_mark_mag"), QStringLiteral("UPDATE")});
+        grants.append({QStringLiteral("OLM_LOG"), QStringLiteral("INSERT")});
+        grants.append({QStringLiteral("DEL_FROM_MARK_MAG"), QStringLiteral("EXECUTE")});
+        grants.append({QStringLiteral("CTRL_Z_Mark_mag"), QStringLiteral("EXECUTE")});
+    }
+    return grants;
+}
+
+bool validLogin(const QString &login, QString *error)
+{
+    static const QRegularExpression re(QStringLiteral(R"(^[\w.\-]{1,20}$)"), QRegularExpression::UseUnicodePropertiesOption);
+    if (!re.match(login).hasMatch() || !toWindows1251(login)) {
+        *error = QStringLiteral("A login is 1 to 20 letters, digits, '_', '.' or '-': '%1' is not one.").arg(login);
+        return false;
+    }
+    if (login.compare(QLatin1String(administratorLogin), Qt::CaseInsensitive) == 0
+        || login.compare(QLatin1String(bootstrapLogin), Qt::CaseInsensitive) == 0) {
+        *error = QStringLiteral("The login '%1' is reserved.").arg(login);
+        return false;
+    }
+    return true;
+}
+
+std::optional<QString> digestOf(const QString &password, QString *error)
+{
+    const auto digest = passwordDigest(password);
+    if (!digest)
+        *error = QStringLiteral("The password has characters that Windows-1251 cannot hold.");
+    return digest;
+}
+
+} // namespace
+
+bool createDatabase(const QString &path, bool withDemoData, QString *error)
+{
+    if (QFileInfo::exists(path)) {
+        *error = QStringLiteral("The database '%1' already exists.").arg(path);
+        return false;
+    }
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        *error = QStringLiteral("Cannot create the folder of '%1'.").arg(path);
+        return false;
+    }
+    CreationGuard guard{path};
+    {
+        auto connection = Connection::open(path, Connection::Mode::Create, error);
+        if (!connection)
+            return false;
+        const SessionFacts facts{QLatin1String(administratorLogin)};
+        if (!registerFunctions(connection->handle(), &facts)) {
+            *error = QStringLiteral("Cannot prepare the connection to '%1'.").arg(path);
+            return false;
+        }
+        Transaction transaction(connection->handle());
+        if (!transaction.ok() || !createSchema(connection->handle(), error) || !transaction.commit()) {
+            if (error->isEmpty())
+                *error = transaction.errorMessage();
+            return false;
+        }
+    }
+    if (withDemoData) {
+        auto admin = Administration::open(path, error);
+        if (!admin || !fillDemoData(*admin, error))
+            return false;
+    }
+    guard.done = true;
+    return true;
+}
+
+std::unique_ptr<Administration> Administration::open(const QString &path, QString *error)
+{
+    auto d = SessionPrivate::open(path, QString(), QString(), true, error);
+    return d ? std::unique_ptr<Administration>(new Administration(std::move(d))) : nullptr;
+}
+
+Administration::Administration(std::unique_ptr<SessionPrivate> d)
+    : d(std::move(d))
+{
+}
+
+Administration::~Administration() = default;
+
+bool Administration::run(const QString &sql, const QVariantList &values, QString *error)
+{
+    Query query(d->db(), sql);
+    if (query.bind(values) && query.exec())
+        return true;
+    *error = d->failure(query).error;
+    return false;
+}
+
+std::optional<int> Administration::userId(const QString &login, QString *error)
+{
+    const auto user = findUser(d->db(), login, error);
+    if (!user && error->isEmpty())
+        *error = QStringLiteral("There is no user '%1'.").arg(login);
+    return user ? std::optional<int>(user->id) : std::nullopt;
+}
+
+Outcome Administration::execute(const QString &statement, const QVariantList &params)
+{
+    return d->execute(statement, params);
+}
+
+bool Administration::inTransaction(const std::function<bool(QString *)> &work, QString *error)
+{
+    Transaction transaction(d->db());
+    if (!transaction.ok()) {
+        *error = d->failure(transaction.resultCode(), transaction.errorMessage()).error;
+        return false;
+    }
+    if (!work(error))
+        return false;
+    if (transaction.commit())
+        return true;
+    *error = d->failure(transaction.resultCode(), transaction.errorMessage()).error;
+    return false;
+}
+
+std::optional<QList<SignInUser>> Administration::users(QString *error)
+{
+    Query query(d->db(), QStringLiteral(
+        "SELECT u.id_login, u.login, u.db_login, u.password_changed, u.blocked_message, "
+        "EXISTS (SELECT 1 FROM srv_rights r WHERE r.login = u.db_login AND r.object = 'mark_mag' AND r.action = 'UPDATE'), "
+        "(SELECT group_concat(id_group) FROM (SELECT id_group FROM srv_user_groups g WHERE g.id_login = u.id_login "
+        "ORDER BY id_group)) FROM srv_users u ORDER BY u.login"));
+    QList<SignInUser> users;
+    while (query.next()) {
+        SignInUser user;
+        user.id = query.value(0).toInt();
+        user.login = query.value(1).toString();
+        user.databaseLogin = query.value(2).toString();
+        user.passwordChanged = query.value(3).toDate();
+        user.daysLeft = passwordDaysLeft(d->db(), user.passwordChanged);
+        user.blockedMessage = query.value(4).toString();
+        user.role = query.value(5).toLongLong() ? Role::Editor : Role::Reader;
+        const QString groups = query.value(6).toString();
+        for (const QString &group : groups.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            user.groups.append(group.toInt());
+        users.append(user);
+    }
+    if (!query.ok()) {
+        *error = d->failure(query).error;
+        return std::nullopt;
+    }
+    return users;
+}
+
+bool Administration::addUser(const QString &login, const QString &password, Role role, QString *error)
+{
+    if (!validLogin(login, error))
+        return false;
+    const auto digest = digestOf(password, error);
+    if (!digest)
+        return false;
+    QString ignored;
+    if (findUser(d->db(), login, &ignored)) {
+        *error = QStringLiteral("The user '%1' already exists.").arg(login);
+        return false;
+    }
+    return inTransaction([&](QString *why) {
+        if (!run(QStringLiteral("INSERT INTO srv_db_logins (name, password) VALUES (?, ?)"), {login, randomPassword()}, why))
+            return false;
+        for (const auto &[object, action] : grantsOf(role)) {
+            if (!run(QStringLiteral("INSERT INTO srv_rights (login, object, action) VALUES (?, ?, ?)"),
+                     {login, object, action}, why))
+                return false;
+        }
+        return run(QStringLiteral("INSERT INTO srv_users (login, verifier, password_changed, db_login) "
+                                  "VALUES (?, ?, olm_today(), ?)"),
+                   {login, makeVerifier(*digest), login}, why);
+    }, error);
+}
+
+bool Administration::setPassword(const QString &login, const QString &password, QString *error)
+{
+    const auto digest = digestOf(password, error);
+    const auto id = digest ? userId(login, error) : std::nullopt;
+    return id && storePasswordDigest(d->db(), *id, *digest, error);
+}
+
+bool Administration::setPasswordChanged(const QString &login, const QDate &date, QString *error)
+{
+    const auto id = userId(login, error);
+    return id && run(QStringLiteral("UPDATE srv_users SET password_changed = ? WHERE id_login = ?"), {date, *id}, error);
+}
+
+bool Administration::blockUser(const QString &login, const QString &message, QString *error)
+{
+    if (message.trimmed().isEmpty()) {
+        *error = QStringLiteral("A blocked user is shown a message: give one.");
+        return false;
+    }
+    const auto id = userId(login, error);
+    return id && inTransaction([&](QString *why) {
+        return run(QStringLiteral("UPDATE srv_users SET blocked_message = ? WHERE id_login = ?"), {message, *id}, why)
+            && run(QStringLiteral("UPDATE srv_db_logins SET enabled = 0 WHERE name = "
+                                  "(SELECT db_login FROM srv_users WHERE id_login = ?)"), {*id}, why);
+    }, error);
+}
+
+bool Administration::unblockUser(const QString &login, QString *error)
+{
+    const auto id = userId(login, error);
+    return id && inTransaction([&](QString *why) {
+        return run(QStringLiteral("UPDATE srv_users SET blocked_message = NULL WHERE id_login = ?"), {*id}, why)
+            && run(QStringLiteral("UPDATE srv_db_logins SET enabled = 1 WHERE name = "
+                                  "(SELECT db_login FROM srv_users WHERE id_login = ?)"), {*id}, why);
+    }, error);
+}
+
+bool Administration::setUserGroups(const QString &login, const QList<int> &groups, QString *error)
+{
+    const auto id = userId(login, error);
+    return id && inTransaction([&](QString *why) {
+        if (!run(QStringLiteral("DELETE FROM srv_user_groups WHERE id_login = ?"), {*id}, why))
+            return false;
+        for (const int group : groups) {
+            Query exists(d->db(), QStringLiteral("SELECT 1 FROM [group] WHERE id_group = ?"));
+            exists.bind({group});
+            if (!exists.next()) {
+                *why = QStringLiteral("There is no group %1.").arg(group);
+                return false;
+            }
+            if (!run(QStringLiteral("INSERT OR IGNORE INTO srv_user_groups (id_login, id_group) VALUES (?, ?)"),
+                     {*id, group}, why))
+                return false;
+        }
+        return true;
+    }, error);
+}
+
+bool Administration::setTrace(bool on, QString *error)
+{
+    return setConfigValue(d->db(), traceKey, on ? QStringLiteral("1") : QStringLiteral("0"), error);
+}
+
+bool Administration::traceEnabled()
+{
+    return configValue(d->db(), traceKey) == QLatin1String("1");
+}
+
+std::optional<QList<TraceEntry>> Administration::trace(QString *error)
+{
+    Query query(d->db(), QStringLiteral("SELECT trace_date, login, statement FROM srv_trace ORDER BY id_trace"));
+    QList<TraceEntry> entries;
+    while (query.next())
+        entries.append({query.value(0).toDateTime(), query.value(1).toString(), query.value(2).toString()});
+    if (!query.ok()) {
+        *error = d->failure(query).error;
+        return std::nullopt;
+    }
+    return entries;
+}
+
+std::optional<QList<LogEntry>> Administration::log(QString *error)
+{
+    Query query(d->db(), QStringLiteral(
+        "SELECT id_log, log_date, [table], row_id, descr, OLM_User, comp FROM OLM_LOG ORDER BY id_log"));
+    QList<LogEntry> entries;
+    while (query.next()) {
+        entries.append({query.value(0).toInt(), query.value(1).toDateTime(), query.value(2).toString(), query.value(3),
+                        query.value(4).toString(), query.value(5).toString(), query.value(6).toString()});
+    }
+    if (!query.ok()) {
+        *error = d->failure(query).error;
+        return std::nullopt;
+    }
+    return entries;
+}
+
+} // namespace olm::server

@@ -1,0 +1,97 @@
+// Creating an OLM database file and administering it (sign-in users, rights, trace, log): the small API the
+// administrator's tool and the tests share.
+#pragma once
+
+#include "Result.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace olm::server {
+
+class SessionPrivate;
+
+/// What a sign-in user may do in the journal.
+enum class Role {
+    Editor, ///< reads everything, edits and deletes journal rows, restores deleted rows, writes the change log
+    Reader, ///< reads everything; posts and deletions are refused
+};
+
+struct SignInUser {
+    int id = 0;                 ///< the id GET_USER answers, group_form.id_login
+    QString login;
+    QString databaseLogin;      ///< the login the client reconnects with
+    Role role = Role::Reader;
+    QDate passwordChanged;
+    int daysLeft = 0;           ///< below 0 once the password has expired
+    QString blockedMessage;     ///< empty when the user is not blocked
+    QList<int> groups;          ///< the groups the user may see
+};
+
+struct TraceEntry {
+    QDateTime time;
+    QString login;
+    QString statement;
+};
+
+struct LogEntry {
+    int id = 0;
+    QDateTime time;
+    QString table;
+    QVariant rowId;
+    QString description;
+    QString user;
+    QString computer;
+};
+
+/// Creates a new database file (its folder too) with the schema, and with the demo data if asked.
+/// Refuses a path that exists; leaves no file behind on failure.
+bool createDatabase(const QString &path, bool withDemoData, QString *error);
+
+/// Administration of one database file through an administrator's session.
+class Administration {
+public:
+    static std::unique_ptr<Administration> open(const QString &path, QString *error);
+    ~Administration();
+    Administration(const Administration &) = delete;
+    Administration &operator=(const Administration &) = delete;
+
+    std::optional<QList<SignInUser>> users(QString *error);
+    /// Creates the sign-in user with a database login of the same name, a generated database password and
+    /// the rights of the role. The password is what the user types.
+    bool addUser(const QString &login, const QString &password, Role role, QString *error);
+    /// Sets what the user types and makes today the change date.
+    bool setPassword(const QString &login, const QString &password, QString *error);
+    /// Backdates (or forwards) the password change date, which sets the days left.
+    bool setPasswordChanged(const QString &login, const QDate &date, QString *error);
+    /// GET_USER then answers the message instead of credentials, and the database login stops working.
+    bool blockUser(const QString &login, const QString &message, QString *error);
+    bool unblockUser(const QString &login, QString *error);
+    /// Replaces the groups the user may see (group_form).
+    bool setUserGroups(const QString &login, const QList<int> &groups, QString *error);
+
+    bool setTrace(bool on, QString *error);
+    bool traceEnabled();
+    std::optional<QList<TraceEntry>> trace(QString *error);
+    /// OLM_LOG entries, oldest first.
+    std::optional<QList<LogEntry>> log(QString *error);
+
+    /// Runs one statement with every right (T-SQL front included).
+    Outcome execute(const QString &statement, const QVariantList &params = {});
+    /// Runs work in one transaction: committed when it returns true, rolled back otherwise.
+    bool inTransaction(const std::function<bool(QString *)> &work, QString *error);
+
+private:
+    explicit Administration(std::unique_ptr<SessionPrivate> d);
+    std::optional<int> userId(const QString &login, QString *error);
+    bool run(const QString &sql, const QVariantList &values, QString *error);
+    std::unique_ptr<SessionPrivate> d;
+};
+
+} // namespace olm::server

@@ -1,0 +1,335 @@
+// olm-admin as an administrator runs it: the settings file, creating databases, users, trace, log and queries.
+#include "tst_server_support.h"
+
+#include <QProcess>
+
+using namespace servertest;
+
+namespace {
+
+struct Run {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Run admin(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(OLM_ADMIN_EXECUTABLE), arguments);
+    Run run;
+    if (!process.waitForFinished(30000)) {
+        run.err = QStringLiteral("olm-admin did not finish");
+        return run;
+    }
+    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QByteArray shifted(const QByteArray &text)
+{
+    QByteArray result;
+    for (const char c : text)
+        result += char(quint8(c) - 1);
+    return result;
+}
+
+} // namespace
+
+#define QVERIFY_RUN(run) QVERIFY2((run).code == 0, qPrintable((run).err))
+
+class TestAdmin : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void settingsFileHasTheClientsLayout();
+    void settingsRefusesValuesThatDoNotFit_data();
+    void settingsRefusesValuesThatDoNotFit();
+    void settingsShowReadsLikeTheClient();
+
+    void initCreatesDatabaseAndSettings();
+    void userCommands();
+    void userCommandsRefuseMistakes_data();
+    void userCommandsRefuseMistakes();
+    void traceAndLog();
+    void queryPrintsRowsAndErrors();
+    void usageMistakes_data();
+    void usageMistakes();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_db; // a fresh demo database
+};
+
+void TestAdmin::init()
+{
+    m_db = freshDemoDatabase(m_dir);
+}
+
+void TestAdmin::settingsFileHasTheClientsLayout()
+{
+    const QString file = m_dir.filePath(QStringLiteral("OLM"));
+    QVERIFY_RUN(admin({"settings", "write", file, "--user", "olm_boot", "--password", "Boot2016", "--server", "embedded",
+                       "--catalog", "olm.sqlite"}));
+    QFile raw(file);
+    QVERIFY(raw.open(QIODevice::ReadOnly));
+    const QByteArray bytes = raw.readAll();
+    QCOMPARE(bytes.size(), 84);
+    QCOMPARE(bytes.mid(0, 8), shifted("olm_boot"));
+    QCOMPARE(bytes.mid(20, 8), shifted("Boot2016"));
+    QCOMPARE(int(bytes.at(40)), 8);
+    QCOMPARE(int(bytes.at(41)), 8);
+    QCOMPARE(bytes.mid(42, 8), shifted("embedded"));
+    QCOMPARE(bytes.mid(62, 10), shifted("olm.sqlite"));
+    QCOMPARE(int(bytes.at(82)), 8);
+    QCOMPARE(int(bytes.at(83)), 10);
+    const Run show = admin({"settings", "show", file});
+    QVERIFY_RUN(show);
+    QCOMPARE(show.out, QStringLiteral("user: olm_boot\npassword: Boot2016\nserver: embedded\ncatalog: olm.sqlite\n"));
+
+    // Windows-1251: one byte a letter, so twenty Cyrillic letters fit.
+    QVERIFY_RUN(admin({"settings", "write", file, "--user", "Пользователь", "--password", "", "--server", "embedded",
+                       "--catalog", "абвгдеёжзийклмнопрст"}));
+    QVERIFY(raw.seek(0));
+    const QByteArray cyrillic = raw.readAll();
+    QCOMPARE(int(cyrillic.at(40)), 12);
+    QCOMPARE(int(cyrillic.at(41)), 0);
+    QCOMPARE(int(cyrillic.at(83)), 20);
+    QCOMPARE(quint8(cyrillic.at(0)), quint8(0xCF - 1)); // 'П' is 0xCF in Windows-1251
+    QCOMPARE(admin({"settings", "show", file}).out,
+             QStringLiteral("user: Пользователь\npassword: \nserver: embedded\ncatalog: абвгдеёжзийклмнопрст\n"));
+}
+
+void TestAdmin::settingsRefusesValuesThatDoNotFit_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("long user") << "--user" << "abcdefghijklmnopqrstu" << "The user is 21 bytes long; the settings file holds at most 20.";
+    QTest::newRow("long catalog") << "--catalog" << "a_very_long_catalog.sqlite" << "The catalog is 26 bytes long; the settings file holds at most 20.";
+    QTest::newRow("no Windows-1251 form") << "--password" << "密码" << "The password has characters that Windows-1251 cannot hold.";
+}
+
+void TestAdmin::settingsRefusesValuesThatDoNotFit()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, value);
+    QFETCH(QString, message);
+    const QString file = m_dir.filePath(QStringLiteral("OLM-refused"));
+    QStringList arguments{"settings", "write", file, "--user", "u", "--password", "p", "--server", "embedded", "--catalog", "c"};
+    arguments[arguments.indexOf(option) + 1] = value;
+    const Run run = admin(arguments);
+    QCOMPARE(run.code, 1);
+    QCOMPARE(run.err, QStringLiteral("olm-admin: ") + message + QLatin1Char('\n'));
+    QVERIFY(!QFile::exists(file));
+}
+
+void TestAdmin::settingsShowReadsLikeTheClient()
+{
+    // A length of 0 gives an empty value, one above 20 the whole field; bytes past the length are ignored.
+    QByteArray bytes(84, '\0');
+    bytes.replace(0, 5, shifted("admin") + "XYZ");
+    bytes[40] = 5;
+    bytes.replace(20, 20, shifted("abcdefghijklmnopqrst"));
+    bytes[41] = char(200);
+    bytes.replace(42, 8, shifted("embedded"));
+    bytes[82] = 0;
+    bytes.replace(62, 3, shifted("olm"));
+    bytes[83] = 3;
+    const QString file = m_dir.filePath(QStringLiteral("OLM-crafted"));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(bytes + "trailing bytes are not read");
+    out.close();
+    const Run show = admin({"settings", "show", file});
+    QVERIFY_RUN(show);
+    QCOMPARE(show.out, QStringLiteral("user: admin\npassword: abcdefghijklmnopqrst\nserver: \ncatalog: olm\n"));
+
+    QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write(bytes.left(83));
+    out.close();
+    const Run shortFile = admin({"settings", "show", file});
+    QCOMPARE(shortFile.code, 1);
+    QCOMPARE(shortFile.err, QStringLiteral("olm-admin: The settings file has 83 bytes; it needs 84.\n"));
+}
+
+void TestAdmin::initCreatesDatabaseAndSettings()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("client"));
+    QVERIFY_RUN(admin({"init", folder, "--demo"}));
+    const QString database = folder + QStringLiteral("/Data/olm.sqlite");
+    QVERIFY(QFile::exists(database));
+    QCOMPARE(admin({"settings", "show", folder + QStringLiteral("/Data/OLM")}).out,
+             QStringLiteral("user: olm_boot\npassword: Boot2016\nserver: embedded\ncatalog: olm.sqlite\n"));
+    // What the settings file says is what opens the bootstrap session.
+    QVERIFY(signIn(database, QStringLiteral("petrova"), QStringLiteral("petrova1")));
+
+    const Run again = admin({"init", folder});
+    QCOMPARE(again.code, 1);
+    QVERIFY2(again.err.contains(QLatin1String("exists; add --force")), qPrintable(again.err));
+    QVERIFY(signIn(database, QStringLiteral("petrova"), QStringLiteral("petrova1")));
+
+    QVERIFY_RUN(admin({"init", folder, "--force"})); // replaced by an empty database
+    QCOMPARE(admin({"user", "list", database}).out,
+             QStringLiteral("id\tlogin\tdb_login\trole\tpassword_changed\tdays_left\tblocked\tgroups\n"));
+
+    QVERIFY_RUN(admin({"init", folder, "--catalog", "journal.db"}));
+    QVERIFY(QFile::exists(folder + QStringLiteral("/Data/journal.db")));
+    QVERIFY(admin({"settings", "show", folder + QStringLiteral("/Data/OLM")}).out.endsWith(QLatin1String("catalog: journal.db\n")));
+    QCOMPARE(admin({"init", folder, "--catalog", "a_catalog_over_twenty.db"}).code, 1);
+}
+
+void TestAdmin::userCommands()
+{
+    QVERIFY_RUN(admin({"user", "add", m_db, "ivanova", "--password", "Start_123"}));
+    QVERIFY_RUN(admin({"user", "add", m_db, "guest", "--password", "guest", "--read-only"}));
+    QVERIFY_RUN(admin({"user", "groups", m_db, "ivanova", "3", "1"}));
+    const Run list = admin({"user", "list", m_db});
+    QVERIFY_RUN(list);
+    const QStringList lines = list.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 8);
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    QVERIFY(lines.contains(QStringLiteral("7\tguest\tguest\treader\t%1\t90\t\t").arg(today)));
+    QVERIFY(lines.contains(QStringLiteral("6\tivanova\tivanova\teditor\t%1\t90\t\t1,3").arg(today)));
+
+    // The new user signs in as the client would, and sees the groups given.
+    auto session = signIn(m_db, QStringLiteral("ivanova"), QStringLiteral("Start_123"));
+    QVERIFY(session);
+    QCOMPARE(scalar(*session, QStringLiteral("SELECT count(*) FROM group_form WHERE id_login = 6")).toInt(), 2);
+    QVERIFY_OK(session->execute(QStringLiteral("UPDATE mark_mag SET p35 = '1' WHERE id_mark_mag = 1")));
+    auto reader = signIn(m_db, QStringLiteral("guest"), QStringLiteral("guest"));
+    QVERIFY(reader);
+    QVERIFY(!reader->execute(QStringLiteral("UPDATE mark_mag SET p35 = '1' WHERE id_mark_mag = 1")).ok);
+
+    QVERIFY_RUN(admin({"user", "passwd", m_db, "ivanova", "--password", "Other_456"}));
+    QVERIFY(!signIn(m_db, QStringLiteral("ivanova"), QStringLiteral("Start_123")));
+    QVERIFY(signIn(m_db, QStringLiteral("ivanova"), QStringLiteral("Other_456")));
+
+    QVERIFY_RUN(admin({"user", "block", m_db, "ivanova", "--message", "Отпуск до понедельника"}));
+    auto boot = bootstrapSession(m_db);
+    const Outcome blocked = boot->execute(getUserStatement(QStringLiteral("ivanova"), QStringLiteral("Other_456")));
+    QVERIFY_OK(blocked);
+    QCOMPARE(blocked.firstResult()->rows.front().at(4), QVariant(QStringLiteral("Отпуск до понедельника")));
+    QVERIFY(admin({"user", "list", m_db}).out.contains(QLatin1String("\tОтпуск до понедельника\t1,3")));
+    QVERIFY_RUN(admin({"user", "unblock", m_db, "ivanova"}));
+    QVERIFY(signIn(m_db, QStringLiteral("ivanova"), QStringLiteral("Other_456")));
+}
+
+void TestAdmin::userCommandsRefuseMistakes_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // DB is put after the action
+    QTest::addColumn<QString>("message");
+    QTest::newRow("existing user") << QStringList{"add", "petrova", "--password", "x"} << "The user 'petrova' already exists.";
+    QTest::newRow("reserved login") << QStringList{"add", "olm_boot", "--password", "x"} << "The login 'olm_boot' is reserved.";
+    QTest::newRow("login with a blank") << QStringList{"add", "a b", "--password", "x"}
+                                        << "A login is 1 to 20 letters, digits, '_', '.' or '-': 'a b' is not one.";
+    QTest::newRow("unknown user") << QStringList{"passwd", "nobody", "--password", "x"} << "There is no user 'nobody'.";
+    QTest::newRow("unknown group") << QStringList{"groups", "petrova", "99"} << "There is no group 99.";
+    QTest::newRow("group not a number") << QStringList{"groups", "petrova", "one"} << "'one' is not a group id.";
+    QTest::newRow("block without message") << QStringList{"block", "petrova"} << "user block: wrong arguments; see olm-admin --help.";
+}
+
+void TestAdmin::userCommandsRefuseMistakes()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    arguments.insert(1, m_db);
+    arguments.prepend(QStringLiteral("user"));
+    const QString before = admin({"user", "list", m_db}).out;
+    const Run run = admin(arguments);
+    QCOMPARE(run.code, 1);
+    QCOMPARE(run.err, QStringLiteral("olm-admin: ") + message + QLatin1Char('\n'));
+    QCOMPARE(admin({"user", "list", m_db}).out, before);
+}
+
+void TestAdmin::traceAndLog()
+{
+    QVERIFY_RUN(admin({"trace", "on", m_db}));
+    QVERIFY_RUN(admin({"query", m_db,
+                       "INSERT INTO OLM_LOG([table], [row_id], [descr], [OLM_User], [comp]) VALUES('mark_mag', 12, "
+                       "'Поле \"p35\" изменило значение \"1\" на \"2\".', 'petrova', 'PC-101\\10.0.0.5')"}));
+    QVERIFY_RUN(admin({"query", m_db,
+                       "INSERT INTO OLM_LOG([table], [row_id], [descr], [OLM_User], [comp]) VALUES('mark_mag', 13, "
+                       "'second', 'petrova', 'PC-101\\10.0.0.5')"}));
+    QVERIFY_RUN(admin({"trace", "off", m_db}));
+    QVERIFY_RUN(admin({"query", m_db, "SELECT 1"}));
+
+    const Run trace = admin({"trace", "show", m_db});
+    QVERIFY_RUN(trace);
+    const QStringList lines = trace.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.at(0), QStringLiteral("time\tlogin\tstatement"));
+    QVERIFY(lines.at(1).contains(QLatin1String("\tdbo\tINSERT INTO OLM_LOG([table]")));
+    QVERIFY(lines.at(2).endsWith(QLatin1String("'second', 'petrova', 'PC-101\\\\10.0.0.5')")));
+
+    const Run log = admin({"log", "show", m_db});
+    QVERIFY_RUN(log);
+    const QStringList entries = log.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(entries.size(), 3);
+    QCOMPARE(entries.at(0), QStringLiteral("id\ttime\ttable\trow_id\tdescr\tuser\tcomp"));
+    QVERIFY(entries.at(1).startsWith(QLatin1String("1\t")));
+    QVERIFY(entries.at(1).endsWith(QStringLiteral("\tmark_mag\t12\tПоле \"p35\" изменило значение \"1\" на \"2\".\tpetrova\tPC-101\\\\10.0.0.5")));
+    QVERIFY(entries.at(2).contains(QLatin1String("\t13\tsecond\t")));
+}
+
+void TestAdmin::queryPrintsRowsAndErrors()
+{
+    const Run rows = admin({"query", m_db, "select top 2 id_student, s_fio from s_fio order by id_student"});
+    QVERIFY_RUN(rows);
+    QCOMPARE(rows.out, QStringLiteral("id_student\ts_fio\n1\tАлексеев Никита Сергеевич\n2\tБелова Дарья Андреевна\n"));
+    const Run typed = admin({"query", m_db, "SELECT dopusk_izm, id_estimation_other, p36, OLM_Update FROM mark_mag WHERE id_mark_mag = 1"});
+    QVERIFY(typed.out.startsWith(QLatin1String("dopusk_izm\tid_estimation_other\tp36\tOLM_Update\n0\tNULL\t2022-01-11 00:00:00.000\t")));
+
+    const Run command = admin({"query", m_db, "UPDATE mark_mag SET p35 = '9' WHERE id_mark_mag = 1"});
+    QVERIFY_RUN(command);
+    QCOMPARE(command.out, QString());
+
+    const Run procedure = admin({"query", m_db, "EXEC GET_USER 'sidorov','" + digest(QStringLiteral("sidorov1")) +
+                                                "',NULL, 'OLM 16', '10.0.0.5', 'PC', 'sidorov','0','4'",
+                                 "--login", "olm_boot", "--password", "Boot2016"});
+    QVERIFY_RUN(procedure);
+    QVERIFY(procedure.out.startsWith(QLatin1String("db_login\tdb_password\tid_login\tdays_left\tmessage\tupdate_flag\nrhcnqnu\t")));
+
+    const Run refused = admin({"query", m_db, "select * from s_fio", "--login", "olm_boot", "--password", "Boot2016"});
+    QCOMPARE(refused.code, 1);
+    QCOMPARE(refused.err, QStringLiteral("olm-admin: The SELECT permission was denied on the object 's_fio', database 'olm', schema 'dbo'.\n"));
+    QCOMPARE(refused.out, QString());
+
+    const Run wrongLogin = admin({"query", m_db, "select 1", "--login", "olm_boot", "--password", "x"});
+    QCOMPARE(wrongLogin.err, QStringLiteral("olm-admin: Login failed for user 'olm_boot'.\n"));
+    const Run syntax = admin({"query", m_db, "SELEC 1"});
+    QCOMPARE(syntax.code, 1);
+    QCOMPARE(syntax.err, QStringLiteral("olm-admin: Incorrect syntax near 'SELEC'.\n"));
+}
+
+void TestAdmin::usageMistakes_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message"); // first line of stderr
+    QTest::newRow("nothing") << QStringList{} << "usage:";
+    QTest::newRow("unknown command") << QStringList{"frobnicate"} << "olm-admin: unknown command frobnicate";
+    QTest::newRow("unknown option") << QStringList{"init", "x", "--colour"} << "olm-admin: Unknown option --colour.";
+    QTest::newRow("option without value") << QStringList{"query", "x.sqlite", "SELECT 1", "--login"} << "olm-admin: --login needs a value.";
+    QTest::newRow("login without password") << QStringList{"query", "x.sqlite", "SELECT 1", "--login", "a"}
+                                            << "olm-admin: --login and --password go together.";
+    QTest::newRow("missing database") << QStringList{"trace", "on", "/nonexistent/olm.sqlite"}
+                                      << "olm-admin: Cannot open database '/nonexistent/olm.sqlite': the file does not exist.";
+    QTest::newRow("log without show") << QStringList{"log", "x.sqlite"} << "olm-admin: log needs show and one database.";
+}
+
+void TestAdmin::usageMistakes()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    const Run run = admin(arguments);
+    QCOMPARE(run.code, 1);
+    QCOMPARE(run.err.section(QLatin1Char('\n'), 0, 0), message);
+    QVERIFY_RUN(admin({"--help"}));
+}
+
+QTEST_GUILESS_MAIN(TestAdmin)
+#include "tst_admin.moc"

@@ -1,0 +1,143 @@
+// Connection-string keys, the choice of backend, and the ODBC form of a connection string.
+#include "Backend.h"
+
+#include "BackendKinds.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+QString &dataFolderOverride()
+{
+    static QString folder;
+    return folder;
+}
+
+/// Other spellings of the keys the client relies on.
+QString canonicalKey(const QString &key)
+{
+    const QString folded = key.simplified().toLower();
+    if (folded == QLatin1String("server") || folded == QLatin1String("address") || folded == QLatin1String("addr")
+        || folded == QLatin1String("network address"))
+        return QStringLiteral("data source");
+    if (folded == QLatin1String("database"))
+        return QStringLiteral("initial catalog");
+    if (folded == QLatin1String("uid") || folded == QLatin1String("user") || folded == QLatin1String("user id"))
+        return QStringLiteral("user id");
+    if (folded == QLatin1String("pwd"))
+        return QStringLiteral("password");
+    return folded;
+}
+
+/// An ODBC attribute value, braced when it holds a separator or a brace.
+QString odbcValue(const QString &value)
+{
+    if (!value.contains(QLatin1Char(';')) && !value.contains(QLatin1Char('{')) && !value.contains(QLatin1Char('}'))
+        && value.trimmed() == value)
+        return value;
+    return QLatin1Char('{') + QString(value).replace(QLatin1String("}"), QLatin1String("}}")) + QLatin1Char('}');
+}
+
+} // namespace
+
+TConnectionString TConnectionString::parse(const QString &text)
+{
+    TConnectionString result;
+    int pos = 0;
+    while (pos < text.size()) {
+        const int equals = text.indexOf(QLatin1Char('='), pos);
+        if (equals < 0)
+            break;
+        const QString key = text.mid(pos, equals - pos).trimmed();
+        pos = equals + 1;
+        while (pos < text.size() && text.at(pos) == QLatin1Char(' '))
+            ++pos;
+        QString value;
+        if (pos < text.size() && (text.at(pos) == QLatin1Char('"') || text.at(pos) == QLatin1Char('\''))) {
+            // A quoted value may hold ';'; a doubled quote stands for one.
+            const QChar quote = text.at(pos++);
+            while (pos < text.size()) {
+                if (text.at(pos) == quote) {
+                    if (pos + 1 < text.size() && text.at(pos + 1) == quote) {
+                        value += quote;
+                        pos += 2;
+                        continue;
+                    }
+                    ++pos;
+                    break;
+                }
+                value += text.at(pos++);
+            }
+            const int end = text.indexOf(QLatin1Char(';'), pos);
+            pos = end < 0 ? int(text.size()) : end + 1;
+        } else {
+            const int end = text.indexOf(QLatin1Char(';'), pos);
+            value = text.mid(pos, (end < 0 ? text.size() : end) - pos).trimmed();
+            pos = end < 0 ? int(text.size()) : end + 1;
+        }
+        if (!key.isEmpty())
+            result.m_values.insert(canonicalKey(key), value);
+    }
+    return result;
+}
+
+QString TConnectionString::value(const QString &key) const { return m_values.value(canonicalKey(key)); }
+bool TConnectionString::contains(const QString &key) const { return m_values.contains(canonicalKey(key)); }
+bool TConnectionString::isEmbedded() const
+{
+    return dataSource().trimmed().compare(QLatin1String("embedded"), Qt::CaseInsensitive) == 0;
+}
+
+QString embeddedDataFolder()
+{
+    if (!dataFolderOverride().isEmpty())
+        return dataFolderOverride();
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Data"));
+}
+
+void setEmbeddedDataFolder(const QString &folder) { dataFolderOverride() = folder; }
+
+QString odbcConnectionString(const TConnectionString &connection)
+{
+    QString server = connection.dataSource().trimmed();
+    QString port;
+    const int comma = server.lastIndexOf(QLatin1Char(','));
+    if (comma >= 0) {
+        port = server.mid(comma + 1).trimmed();
+        server = server.left(comma).trimmed();
+    }
+    if (server.startsWith(QLatin1String("tcp:"), Qt::CaseInsensitive))
+        server = server.mid(4);
+    if (server == QLatin1String(".") || server.compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0)
+        server = QStringLiteral("localhost");
+    QString text = QStringLiteral("Driver=FreeTDS;Server=") + odbcValue(server) + QLatin1Char(';');
+    if (!port.isEmpty())
+        text += QLatin1String("Port=") + odbcValue(port) + QLatin1Char(';');
+    text += QLatin1String("Database=") + odbcValue(connection.catalog()) + QLatin1Char(';');
+    text += QLatin1String("UID=") + odbcValue(connection.userId()) + QLatin1Char(';');
+    text += QLatin1String("PWD=") + odbcValue(connection.password()) + QLatin1Char(';');
+    text += QLatin1String("TDS_Version=7.4;ClientCharset=UTF-8;");
+    return text;
+}
+
+std::unique_ptr<DbBackend> openBackend(const TConnectionString &connection, QString *error)
+{
+    if (connection.isEmbedded()) {
+        const QString catalog = connection.catalog();
+        if (catalog.isEmpty()) {
+            if (error)
+                *error = QStringLiteral("The connection names no database (Initial Catalog is empty).");
+            return nullptr;
+        }
+        const QString path = QFileInfo(catalog).isAbsolute() ? catalog : QDir(embeddedDataFolder()).filePath(catalog);
+        return olm::dataset::openEmbeddedBackend(path, connection.userId(), connection.password(), error);
+    }
+    if (connection.dataSource().trimmed().isEmpty()) {
+        if (error)
+            *error = QStringLiteral("The connection names no server (Data Source is empty).");
+        return nullptr;
+    }
+    return olm::dataset::openOdbcBackend(odbcConnectionString(connection), error);
+}

@@ -1,0 +1,212 @@
+// olm-admin's commands: init, settings, trace, log and query (users are in UserCommands.cpp).
+#include "AdminCommands.h"
+
+#include "CommandLine.h"
+#include "SettingsFile.h"
+#include "TextOutput.h"
+
+#include "server/Database.h"
+#include "server/Schema.h"
+#include "server/Session.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace olm::admin {
+
+namespace {
+
+const char usage[] =
+    "usage:\n"
+    "  olm-admin init DIR [--demo] [--catalog NAME] [--force]\n"
+    "  olm-admin settings show FILE\n"
+    "  olm-admin settings write FILE --user U --password P --server S --catalog C\n"
+    "  olm-admin user list DB\n"
+    "  olm-admin user add DB LOGIN --password P [--read-only]\n"
+    "  olm-admin user passwd DB LOGIN --password P\n"
+    "  olm-admin user block DB LOGIN --message TEXT\n"
+    "  olm-admin user unblock DB LOGIN\n"
+    "  olm-admin user groups DB LOGIN ID...\n"
+    "  olm-admin trace on|off|show DB\n"
+    "  olm-admin log show DB\n"
+    "  olm-admin query DB \"STATEMENT\" [--login L --password P]\n";
+
+int init(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    const auto line = readCommandLine(arguments, {QStringLiteral("--catalog")},
+                                      {QStringLiteral("--demo"), QStringLiteral("--force")}, &error);
+    if (!line)
+        return fail(err, error);
+    if (line->words.size() != 1)
+        return fail(err, QStringLiteral("init needs one folder."));
+    const QString catalog = line->has("--catalog") ? line->value("--catalog") : QStringLiteral("olm.sqlite");
+    if (catalog.isEmpty() || catalog.contains(QLatin1Char('/')) || catalog.contains(QLatin1Char('\\')))
+        return fail(err, QStringLiteral("The catalog is a file name inside Data, not a path."));
+    const QDir data(QDir(line->words.first()).filePath(QStringLiteral("Data")));
+    const QString database = data.filePath(catalog);
+    const ConnectionSettings settings{QLatin1String(server::bootstrapLogin), QLatin1String(server::bootstrapPassword),
+                                      QStringLiteral("embedded"), catalog};
+    if (!encodeSettings(settings, &error)) // check the catalog fits before anything is written
+        return fail(err, error);
+    if (QFileInfo::exists(database)) {
+        if (!line->has("--force"))
+            return fail(err, QStringLiteral("%1 exists; add --force to replace it.").arg(database));
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(database + QLatin1String(suffix));
+        if (QFileInfo::exists(database))
+            return fail(err, QStringLiteral("Cannot remove %1.").arg(database));
+    }
+    if (!server::createDatabase(database, line->has("--demo"), &error))
+        return fail(err, error);
+    const QString settingsPath = data.filePath(QStringLiteral("OLM"));
+    if (!writeSettingsFile(settingsPath, settings, &error))
+        return fail(err, error);
+    out << "created " << QDir::toNativeSeparators(database) << " and " << QDir::toNativeSeparators(settingsPath) << '\n';
+    return 0;
+}
+
+int settings(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    const auto line = readCommandLine(arguments,
+                                      {QStringLiteral("--user"), QStringLiteral("--password"), QStringLiteral("--server"),
+                                       QStringLiteral("--catalog")},
+                                      {}, &error);
+    if (!line)
+        return fail(err, error);
+    if (line->words.size() != 2)
+        return fail(err, QStringLiteral("settings needs show or write and one file."));
+    const QString &action = line->words.at(0);
+    const QString &path = line->words.at(1);
+    if (action == QLatin1String("show")) {
+        const auto values = readSettingsFile(path, &error);
+        if (!values)
+            return fail(err, error);
+        out << "user: " << values->user << '\n'
+            << "password: " << values->password << '\n'
+            << "server: " << values->server << '\n'
+            << "catalog: " << values->catalog << '\n';
+        return 0;
+    }
+    if (action != QLatin1String("write"))
+        return fail(err, QStringLiteral("settings knows show and write, not %1.").arg(action));
+    for (const char *option : {"--user", "--password", "--server", "--catalog"}) {
+        if (!line->has(option))
+            return fail(err, QStringLiteral("settings write needs %1.").arg(QLatin1String(option)));
+    }
+    const ConnectionSettings values{line->value("--user"), line->value("--password"), line->value("--server"),
+                                    line->value("--catalog")};
+    return writeSettingsFile(path, values, &error) ? 0 : fail(err, error);
+}
+
+int trace(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    if (arguments.size() != 2)
+        return fail(err, QStringLiteral("trace needs on, off or show and one database."));
+    QString error;
+    auto admin = server::Administration::open(arguments.at(1), &error);
+    if (!admin)
+        return fail(err, error);
+    const QString &action = arguments.at(0);
+    if (action == QLatin1String("on") || action == QLatin1String("off"))
+        return admin->setTrace(action == QLatin1String("on"), &error) ? 0 : fail(err, error);
+    if (action != QLatin1String("show"))
+        return fail(err, QStringLiteral("trace knows on, off and show, not %1.").arg(action));
+    const auto entries = admin->trace(&error);
+    if (!entries)
+        return fail(err, error);
+    QList<QStringList> rows;
+    for (const server::TraceEntry &entry : *entries)
+        rows.append({cellText(entry.time), entry.login, cellText(entry.statement)});
+    printTable(out, {QStringLiteral("time"), QStringLiteral("login"), QStringLiteral("statement")}, rows);
+    return 0;
+}
+
+int log(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    if (arguments.size() != 2 || arguments.at(0) != QLatin1String("show"))
+        return fail(err, QStringLiteral("log needs show and one database."));
+    QString error;
+    auto admin = server::Administration::open(arguments.at(1), &error);
+    const auto entries = admin ? admin->log(&error) : std::nullopt;
+    if (!entries)
+        return fail(err, error);
+    QList<QStringList> rows;
+    for (const server::LogEntry &e : *entries) {
+        rows.append({QString::number(e.id), cellText(e.time), cellText(e.table), cellText(e.rowId),
+                     cellText(e.description), cellText(e.user), cellText(e.computer)});
+    }
+    printTable(out, {QStringLiteral("id"), QStringLiteral("time"), QStringLiteral("table"), QStringLiteral("row_id"),
+                     QStringLiteral("descr"), QStringLiteral("user"), QStringLiteral("comp")},
+               rows);
+    return 0;
+}
+
+int query(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    const auto line = readCommandLine(arguments, {QStringLiteral("--login"), QStringLiteral("--password")}, {}, &error);
+    if (!line)
+        return fail(err, error);
+    if (line->words.size() != 2)
+        return fail(err, QStringLiteral("query needs one database and one statement."));
+    if (line->has("--login") != line->has("--password"))
+        return fail(err, QStringLiteral("--login and --password go together."));
+    const QString &path = line->words.at(0);
+    auto session = line->has("--login")
+        ? server::Session::open(path, line->value("--login"), line->value("--password"), &error)
+        : server::Session::openAsAdministrator(path, &error);
+    if (!session)
+        return fail(err, error);
+    const server::Outcome outcome = session->execute(line->words.at(1));
+    if (!outcome.ok)
+        return fail(err, outcome.error);
+    bool first = true;
+    for (const server::ResultSet &set : outcome.resultSets) {
+        if (!first)
+            out << '\n';
+        first = false;
+        printResultSet(out, set);
+    }
+    return 0;
+}
+
+} // namespace
+
+int fail(QTextStream &err, const QString &message)
+{
+    err << "olm-admin: " << message << '\n';
+    return 1;
+}
+
+int runAdminCommand(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    if (arguments.isEmpty()) {
+        err << usage;
+        return 1;
+    }
+    const QString &command = arguments.first();
+    const QStringList rest = arguments.mid(1);
+    if (command == QLatin1String("--help") || command == QLatin1String("help")) {
+        out << usage;
+        return 0;
+    }
+    if (command == QLatin1String("init"))
+        return init(rest, out, err);
+    if (command == QLatin1String("settings"))
+        return settings(rest, out, err);
+    if (command == QLatin1String("user"))
+        return runUserCommand(rest, out, err);
+    if (command == QLatin1String("trace"))
+        return trace(rest, out, err);
+    if (command == QLatin1String("log"))
+        return log(rest, out, err);
+    if (command == QLatin1String("query"))
+        return query(rest, out, err);
+    err << "olm-admin: unknown command " << command << '\n' << usage;
+    return 1;
+}
+
+} // namespace olm::admin

@@ -1,0 +1,18 @@
+// The commands of olm-admin: each returns the process exit code (0 done, 1 refused with a message on err).
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace olm::admin {
+
+/// arguments without the program name, e.g. {"user", "list", "Data/olm.sqlite"}.
+int runAdminCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
+
+// The command groups; arguments start after the group's word.
+int runUserCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
+
+/// Prints "olm-admin: " and the message, and gives the exit code of a failure.
+int fail(QTextStream &err, const QString &message);
+
+} // namespace olm::admin

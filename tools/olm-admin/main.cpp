@@ -1,0 +1,12 @@
+// olm-admin: the administrator's command-line tool for embedded OLM databases.
+#include "AdminCommands.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return olm::admin::runAdminCommand(app.arguments().mid(1), out, err);
+}
