@@ -9,6 +9,7 @@
 #include "platform/IdIPWatch.h"
 #include "toolkit/data/ADODB.h"
 #include "toolkit/ui/Application.h"
+#include "toolkit/ui/Dialogs.h"
 #include "toolkit/ui/Forms.h"
 
 #include <QFile>
@@ -320,8 +321,8 @@ void TForm8::SpeedButton2Click()
     } else if (Edit1->text() != Edit2->text()) {
         Edit1->clear();
         Edit2->clear();
-        RzLabel1->setText(QStringLiteral("Новый пароль подтвержден не верно!!!") + QLatin1Char('\r')
-                          + QStringLiteral("Подтвердите пароль заново."));
+        setStatusText(QStringLiteral("Новый пароль подтвержден не верно!!!") + QLatin1Char('\r')
+                      + QStringLiteral("Подтвердите пароль заново."));
         return;
     } else {
         signedIn = SignIn(DM_YOT->ADO_YOT, Edit1->text());
@@ -434,7 +435,9 @@ QString TForm8::passwordText() const
 
 void TForm8::setStatusText(const QString &text)
 {
-    RzLabel1->setText(text);
+    // A label breaks lines at "\n" only; the caption keeps the carriage returns it was given.
+    m_statusCaption = text;
+    RzLabel1->setText(displayText(text));
 }
 
 void TForm8::disableChangeToggle()

@@ -62,6 +62,8 @@ public:
     void LoadLists() override;
     bool SignIn(TADOConnection *Connection, const QString &NewPassword);
 
+    /// The status label's caption as set, line breaks still single carriage returns.
+    QString statusCaption() const { return m_statusCaption; }
     /// The progress bar's colour as last set (clRed once the lists are loaded).
     TColor progressBarColor() const { return m_barColor; }
 
@@ -89,5 +91,6 @@ private:
 
     TSignInHost *m_host;
     int m_loginId = 0;
+    QString m_statusCaption;
     TColor m_barColor;
 };

@@ -92,6 +92,8 @@ TADOUpdateHistoryExec::~TADOUpdateHistoryExec()
 void TADOUpdateHistoryExec::Attach(TDataSet *ADataSet, const QString &ATableName, const QString &AKeyFieldName,
                                    bool ALogChanges, bool ALogDeletes)
 {
+    // Saving our own hooks as the handlers to pass on would make them call themselves.
+    Detach();
     m_tableName = ATableName;
     m_keyFieldName = AKeyFieldName;
     m_logChanges = ALogChanges;

@@ -474,7 +474,7 @@ void TQZDBGridEvents::scanDuplicates(TDataSet *ds)
     ds->First();
     while (!ds->Eof()) {
         TDuplicateKey key = BuildDuplicateKey();
-        ++recordsPerFilter[key.Key];
+        ++recordsPerFilter[key.Filter];
         const int count = key.Exact ? -1 : keyRecordCount(ds, key.Filter);
         records.push_back({std::move(key), count});
         ds->Next();

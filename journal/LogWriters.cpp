@@ -31,7 +31,8 @@ QString TJournalHistoryWriters::LogEntry(const QString &TableName, const QString
 {
     // Doubling keeps the stored login and computer text as they are and leaves no way to change the statement.
     const QString user = QuoteText(DoubleSingleQuotes(m_loginName));
-    const QString computer = QuoteText(DoubleSingleQuotes(m_computerName + QLatin1Char('\\') + m_ipWatch.LocalIP()));
+    const QString computerText = m_computerName + QLatin1Char('\\') + m_ipWatch.LocalIP();
+    const QString computer = QuoteText(DoubleSingleQuotes(computerText));
     return QLatin1String("INSERT INTO OLM_LOG([table], [row_id], [descr], [OLM_User], [comp]) VALUES(")
            + QuoteText(TableName) + QLatin1String(", ") + RowId + QLatin1String(", ") + QuoteText(Description)
            + QLatin1String(", ") + user + QLatin1String(", ") + computer + QLatin1Char(')');

@@ -267,6 +267,27 @@ bool Administration::unblockUser(const QString &login, QString *error)
     }, error);
 }
 
+bool Administration::setRight(const QString &databaseLogin, const QString &object, const QString &action, bool granted,
+                              QString *error)
+{
+    static const QStringList actions{QStringLiteral("SELECT"), QStringLiteral("INSERT"), QStringLiteral("UPDATE"),
+                                     QStringLiteral("DELETE"), QStringLiteral("EXECUTE")};
+    if (!actions.contains(action.toUpper())) {
+        *error = QStringLiteral("'%1' is not a right; use SELECT, INSERT, UPDATE, DELETE or EXECUTE.").arg(action);
+        return false;
+    }
+    Query login(d->db(), QStringLiteral("SELECT 1 FROM srv_db_logins WHERE name = ?"));
+    login.bind({databaseLogin});
+    if (!login.next()) {
+        *error = QStringLiteral("There is no database login '%1'.").arg(databaseLogin);
+        return false;
+    }
+    return granted ? run(QStringLiteral("INSERT OR IGNORE INTO srv_rights (login, object, action) VALUES (?, ?, ?)"),
+                         {databaseLogin, object, action.toUpper()}, error)
+                   : run(QStringLiteral("DELETE FROM srv_rights WHERE login = ? AND object = ? AND action = ?"),
+                         {databaseLogin, object, action.toUpper()}, error);
+}
+
 bool Administration::setUserGroups(const QString &login, const QList<int> &groups, QString *error)
 {
     const auto id = userId(login, error);

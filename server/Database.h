@@ -73,6 +73,10 @@ public:
     /// GET_USER then answers the message instead of credentials, and the database login stops working.
     bool blockUser(const QString &login, const QString &message, QString *error);
     bool unblockUser(const QString &login, QString *error);
+    /// Grants (or revokes) one right of a database login: action SELECT, INSERT, UPDATE, DELETE or EXECUTE on a
+    /// table, view or procedure. Sessions opened afterwards see the change.
+    bool setRight(const QString &databaseLogin, const QString &object, const QString &action, bool granted,
+                  QString *error);
     /// Replaces the groups the user may see (group_form).
     bool setUserGroups(const QString &login, const QList<int> &groups, QString *error);
 

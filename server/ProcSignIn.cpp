@@ -80,7 +80,7 @@ Outcome signIn(ProcedureContext &context, const SignInRequest &request)
     QDate changed = user->passwordChanged;
     if (!request.newDigest.isNull()) {
         if (!storePasswordDigest(db, user->id, request.newDigest.toString(), &error))
-            return session.failure(1, error);
+            return Outcome::failure(error);
         changed = serverNow().date();
     }
     const int daysLeft = passwordDaysLeft(db, changed);

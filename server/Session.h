@@ -28,7 +28,10 @@ public:
     Session &operator=(const Session &) = delete;
 
     /// Runs one T-SQL statement text as the client sends it (SELECT/INSERT/UPDATE/DELETE, TOP, [names], dbo.,
-    /// EXEC/EXECUTE with literal arguments, SET DATEFORMAT/NOCOUNT). params bind to '?' placeholders in order.
+    /// EXEC/EXECUTE with literal arguments, SET DATEFORMAT/NOCOUNT). params bind to '?' placeholders in order
+    /// (also to ':name' ones, by position, and to '?' arguments of EXEC). A text of more than one statement is
+    /// refused whole. Quoted date literals compared with or stored into date columns are read in the session's
+    /// DATEFORMAT (mdy until changed). rowsAffected is exact for INSERT/UPDATE/DELETE, -1 after SET NOCOUNT ON.
     Outcome execute(const QString &statement, const QVariantList &params = {});
     /// Calls a stored procedure with positional arguments (index 0 = first argument, not the return value).
     /// The name may carry a group number ("SORT_2_MARK_MAG;1") and a "dbo." prefix; case does not matter.

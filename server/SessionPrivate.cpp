@@ -10,6 +10,7 @@
 #include "TsqlFront.h"
 
 #include <QFileInfo>
+#include <QStringList>
 
 #include <sqlite3.h>
 
@@ -121,9 +122,19 @@ Outcome SessionPrivate::execute(const QString &text, const QVariantList &params)
         else if (translated->option == QLatin1String("NOCOUNT"))
             m_noCount = translated->value == QLatin1String("ON");
         return {};
-    case tsql::Translated::Kind::Sql:
+    case tsql::Translated::Kind::Sql: {
         traceStatement(text);
+        // Logins other than the administrator read and write rows, nothing else; some of these statements
+        // (REINDEX) never reach the authorizer.
+        static const QStringList ownerVerbs{
+            QStringLiteral("PRAGMA"), QStringLiteral("VACUUM"), QStringLiteral("REINDEX"), QStringLiteral("ANALYZE"),
+            QStringLiteral("ATTACH"), QStringLiteral("DETACH"), QStringLiteral("CREATE"), QStringLiteral("DROP"),
+            QStringLiteral("ALTER"), QStringLiteral("BEGIN"), QStringLiteral("COMMIT"), QStringLiteral("END"),
+            QStringLiteral("ROLLBACK"), QStringLiteral("SAVEPOINT"), QStringLiteral("RELEASE"), QStringLiteral("EXPLAIN")};
+        if (!m_authorizer.isAdministrator() && ownerVerbs.contains(translated->verb))
+            return Outcome::failure(Denial{}.message(m_databaseName));
         return runSql(translated->sql, params);
+    }
     case tsql::Translated::Kind::Empty:
         break;
     }

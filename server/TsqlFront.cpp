@@ -4,6 +4,7 @@
 #include "DateText.h"
 #include "TsqlLexer.h"
 
+#include <QSet>
 #include <QStringList>
 
 #include <climits>
@@ -282,12 +283,24 @@ private:
     void set(int k, const QString &text) { m_out[m_s.tokenIndex(k)] = text; }
     QString current(int k) const { return m_out.at(m_s.tokenIndex(k)); }
 
+    // Gives every '?' the index SQLite would give it, written out, so that a marker moved by TOP keeps it.
+    // Named markers take the next index at their first appearance, as SQLite numbers them.
     void numberParameters()
     {
         int number = 0;
+        QSet<QString> named;
         for (int k = 0; k < m_s.count(); ++k) {
-            if (m_s.at(k).kind == TokenKind::Parameter && m_s.at(k).text == QLatin1String("?"))
+            const Token &t = m_s.at(k);
+            if (t.kind != TokenKind::Parameter)
+                continue;
+            if (t.text == QLatin1String("?"))
                 set(k, QStringLiteral("?%1").arg(++number));
+            else if (t.text.startsWith(QLatin1Char('?')))
+                number = qMax(number, t.text.mid(1).toInt());
+            else if (!named.contains(t.text)) {
+                named.insert(t.text);
+                ++number;
+            }
         }
     }
 
@@ -487,6 +500,7 @@ std::optional<Translated> translate(const QString &text, const QVariantList &par
     Translated result;
     result.kind = Translated::Kind::Sql;
     result.sql = *sql;
+    result.verb = first.kind == TokenKind::Word ? first.text.toUpper() : first.text;
     return result;
 }
 

@@ -28,6 +28,7 @@ struct Translated {
     QString procedure;           ///< Execute: the name as written, without schema and group number
     QList<Argument> arguments;   ///< Execute
     QString sql;                 ///< Sql: the SQLite text; its parameters are numbered ?1, ?2... in the client's order
+    QString verb;                ///< Sql: the first word, upper case (SELECT, UPDATE, PRAGMA...)
 };
 
 /// Reads a statement text; params feed the '?' markers of EXEC arguments. Nothing with *error set

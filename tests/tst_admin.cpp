@@ -38,7 +38,11 @@ QByteArray shifted(const QByteArray &text)
 
 } // namespace
 
-#define QVERIFY_RUN(run) QVERIFY2((run).code == 0, qPrintable((run).err))
+#define QVERIFY_RUN(expression)                                                                                      \
+    do {                                                                                                             \
+        const Run run_ = (expression);                                                                               \
+        QVERIFY2(run_.code == 0, qPrintable(run_.err));                                                              \
+    } while (false)
 
 class TestAdmin : public QObject {
     Q_OBJECT
@@ -94,7 +98,8 @@ void TestAdmin::settingsFileHasTheClientsLayout()
     // Windows-1251: one byte a letter, so twenty Cyrillic letters fit.
     QVERIFY_RUN(admin({"settings", "write", file, "--user", "Пользователь", "--password", "", "--server", "embedded",
                        "--catalog", "абвгдеёжзийклмнопрст"}));
-    QVERIFY(raw.seek(0));
+    raw.close(); // the file was replaced, not rewritten in place
+    QVERIFY(raw.open(QIODevice::ReadOnly));
     const QByteArray cyrillic = raw.readAll();
     QCOMPARE(int(cyrillic.at(40)), 12);
     QCOMPARE(int(cyrillic.at(41)), 0);
@@ -214,7 +219,7 @@ void TestAdmin::userCommands()
     const Outcome blocked = boot->execute(getUserStatement(QStringLiteral("ivanova"), QStringLiteral("Other_456")));
     QVERIFY_OK(blocked);
     QCOMPARE(blocked.firstResult()->rows.front().at(4), QVariant(QStringLiteral("Отпуск до понедельника")));
-    QVERIFY(admin({"user", "list", m_db}).out.contains(QLatin1String("\tОтпуск до понедельника\t1,3")));
+    QVERIFY(admin({"user", "list", m_db}).out.contains(QStringLiteral("\tОтпуск до понедельника\t1,3")));
     QVERIFY_RUN(admin({"user", "unblock", m_db, "ivanova"}));
     QVERIFY(signIn(m_db, QStringLiteral("ivanova"), QStringLiteral("Other_456")));
 }
@@ -261,7 +266,7 @@ void TestAdmin::traceAndLog()
     const Run trace = admin({"trace", "show", m_db});
     QVERIFY_RUN(trace);
     const QStringList lines = trace.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines.size() == 3, qPrintable(trace.out));
     QCOMPARE(lines.at(0), QStringLiteral("time\tlogin\tstatement"));
     QVERIFY(lines.at(1).contains(QLatin1String("\tdbo\tINSERT INTO OLM_LOG([table]")));
     QVERIFY(lines.at(2).endsWith(QLatin1String("'second', 'petrova', 'PC-101\\\\10.0.0.5')")));

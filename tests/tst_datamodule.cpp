@@ -208,14 +208,6 @@ private slots:
         m_db.reset();
     }
 
-    void moduleIsTheGlobalInstance()
-    {
-        QCOMPARE(DM_YOT, m_module.get());
-        m_window.reset();
-        m_module.reset();
-        QCOMPARE(DM_YOT, nullptr);
-    }
-
     void datasets_data()
     {
         QTest::addColumn<QString>("name");
@@ -579,6 +571,7 @@ private slots:
         QCOMPARE(journal->State(), dsBrowse);
     }
 
+    // The module is the global one while it lives; going away it closes the connection.
     void destroyingDisconnects()
     {
         CHECKED(signInAndLoad(DemoUsers::Editor));
@@ -586,6 +579,10 @@ private slots:
         QVERIFY(!m_module->ADO_YOT->Connected());
         QVERIFY(!m_module->ADO_SP_Sort->Active());
         QVERIFY(!m_module->ADOQ_group->Active());
+        QCOMPARE(DM_YOT, m_module.get());
+        m_window.reset();
+        m_module.reset();
+        QCOMPARE(DM_YOT, nullptr);
     }
 };
 

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "server/Database.h"
+#include "server/Schema.h"
+#include "tests/support/DemoUsers.h"
 #include "server/Session.h"
 #include "toolkit/data/ADODB.h"
 
@@ -15,11 +17,6 @@
 #include <memory>
 
 namespace DataSetFixture {
-
-inline constexpr const char *EditorLogin = "petrova";
-inline constexpr const char *EditorPassword = "petrova1";
-inline constexpr const char *ReaderLogin = "sidorov";
-inline constexpr const char *ReaderPassword = "sidorov1";
 
 struct DatabaseLogin {
     QString user;
@@ -48,8 +45,8 @@ private:
             m_error = QStringLiteral("createDatabase: ") + error;
             return;
         }
-        m_editor = signIn(QLatin1String(EditorLogin), QLatin1String(EditorPassword));
-        m_reader = signIn(QLatin1String(ReaderLogin), QLatin1String(ReaderPassword));
+        m_editor = signIn(QLatin1String(DemoUsers::Editor), QLatin1String(DemoUsers::EditorPassword));
+        m_reader = signIn(QLatin1String(DemoUsers::Reader), QLatin1String(DemoUsers::ReaderPassword));
     }
 
     static QString restored(const QString &shifted)
@@ -64,7 +61,8 @@ private:
     DatabaseLogin signIn(const QString &login, const QString &password)
     {
         QString error;
-        auto session = olm::server::Session::open(path(), QStringLiteral("olm_boot"), QStringLiteral("Boot2016"), &error);
+        auto session = olm::server::Session::open(path(), QLatin1String(olm::server::bootstrapLogin),
+                                                 QLatin1String(olm::server::bootstrapPassword), &error);
         if (!session) {
             m_error = QStringLiteral("bootstrap login: ") + error;
             return {};

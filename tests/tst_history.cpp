@@ -86,9 +86,8 @@ public:
     bool setRow(const QString &assignments, QVariantList values, int id = 0)
     {
         values.append(id ? id : rowId);
-        const auto outcome =
-            admin->execute(QStringLiteral("UPDATE mark_mag SET ") + assignments + QStringLiteral(" WHERE id_mark_mag = ?"),
-                           values);
+        const auto outcome = admin->execute(
+            QStringLiteral("UPDATE mark_mag SET ") + assignments + QStringLiteral(" WHERE id_mark_mag = ?"), values);
         if (!outcome.ok)
             m_error = outcome.error;
         return outcome.ok;
@@ -96,8 +95,8 @@ public:
     /// The row as the server holds it now (null when it is gone).
     QVariant stored(const QString &column) const
     {
-        const auto outcome =
-            admin->execute(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM mark_mag WHERE id_mark_mag = ?"), {rowId});
+        const auto outcome = admin->execute(
+            QStringLiteral("SELECT ") + column + QStringLiteral(" FROM mark_mag WHERE id_mark_mag = ?"), {rowId});
         if (!outcome.ok || !outcome.firstResult() || outcome.firstResult()->rows.empty())
             return {};
         return outcome.firstResult()->rows.front().front();
@@ -321,6 +320,12 @@ void TestHistory::configuration()
     QVERIFY(history.OnFieldChanged && history.OnRecordDeleted && history.OnExecuteStatements);
     // A buffer of 101 characters holds 100 of the name.
     QCOMPARE(j.ComputerName, QString(100, QLatin1Char('K')));
+
+    j.LoginName = QStringLiteral("o'neil");
+    QCOMPARE(j.writers->LogEntry(QStringLiteral("mark_mag"), QStringLiteral("12"), QStringLiteral("d ''x''")),
+             QStringLiteral("INSERT INTO OLM_LOG([table], [row_id], [descr], [OLM_User], [comp]) VALUES('mark_mag', 12, "
+                            "'d ''x''', 'o''neil', '")
+                 + j.ComputerName + QStringLiteral("\\10.1.2.3')"));
 }
 
 void TestHistory::quoting_data()
@@ -396,9 +401,9 @@ void TestHistory::changedFieldsInFieldOrder()
     j.journal()->Post();
 
     const QList<LogEntry> log = j.log();
-    QCOMPARE(j.descriptions(), QStringList({journalText(QStringLiteral("id_teacher"), QStringLiteral("3"), QStringLiteral("5")),
-                                            journalText(QStringLiteral("p36"), QStringLiteral("05.01.2009"),
-                                                        QStringLiteral("12.01.2009"))}));
+    QCOMPARE(j.descriptions(),
+             QStringList({journalText(QStringLiteral("id_teacher"), QStringLiteral("3"), QStringLiteral("5")),
+                          journalText(QStringLiteral("p36"), QStringLiteral("05.01.2009"), QStringLiteral("12.01.2009"))}));
     for (const LogEntry &entry : log) {
         QCOMPARE(entry.table, QStringLiteral("mark_mag"));
         QCOMPARE(entry.rowId.toInt(), j.rowId);
@@ -447,9 +452,9 @@ void TestHistory::p35Descriptions_data()
                                            << QVariant(QStringLiteral("1")) << QVariant(QStringLiteral("2"))
                                            << QStringLiteral("p35: 1 -> 2 (p35, 2)");
     // "<new>" replaced last, over the text the earlier replacements produced.
-    QTest::newRow("old value looks like a placeholder") << journal << QVariant(QStringLiteral("<new>"))
-                                                        << QVariant(QStringLiteral("x"))
-                                                        << journalText(QStringLiteral("p35"), QStringLiteral("x"), QStringLiteral("x"));
+    QTest::newRow("old value looks like a placeholder")
+        << journal << QVariant(QStringLiteral("<new>")) << QVariant(QStringLiteral("x"))
+        << journalText(QStringLiteral("p35"), QStringLiteral("x"), QStringLiteral("x"));
 }
 
 void TestHistory::p35Descriptions()
@@ -476,8 +481,8 @@ void TestHistory::deletedRowListsEveryDataField()
     OPEN_JOURNAL(j);
     QVERIFY2(j.setRow(QStringLiteral("primech = ?, dopusk_izm = ?, id_estimation_other = NULL, id_estimation = ?, "
                                      "id_teacher = ?, p35 = ?, p36 = ?, id_f_est = ?, oper = NULL, u_date = ?"),
-                      {QStringLiteral("н/д"), true, 13, 3, QStringLiteral("O'B"), QDateTime(QDate(2009, 1, 12), QTime(0, 0)), 1,
-                       QDateTime(QDate(2009, 1, 12), QTime(10, 11, 12))}),
+                      {QStringLiteral("н/д"), true, 13, 3, QStringLiteral("O'B"),
+                       QDateTime(QDate(2009, 1, 12), QTime(0, 0)), 1, QDateTime(QDate(2009, 1, 12), QTime(10, 11, 12))}),
              qPrintable(j.error()));
     j.reread();
     const QString examination = j.stored(QStringLiteral("id_examination")).toString();
@@ -573,8 +578,9 @@ void TestHistory::rejectedLogStatementReachesCaller()
 {
     Journal j;
     QVERIFY2(j.isValid(), qPrintable(j.error()));
-    const auto revoked = j.admin->execute(
-        QStringLiteral("DELETE FROM srv_rights WHERE login = ? AND object = 'OLM_LOG' AND action = 'INSERT'"), {editorLogin});
+    const auto revoked =
+        j.admin->execute(QStringLiteral("DELETE FROM srv_rights WHERE login = ? AND object = 'OLM_LOG' AND action = 'INSERT'"),
+                         {editorLogin});
     QVERIFY2(revoked.ok, qPrintable(revoked.error));
     QString error;
     QVERIFY2(j.admin->setTrace(true, &error), qPrintable(error));

@@ -36,6 +36,7 @@ private slots:
     void nothingEscapesTheRights_data();
     void nothingEscapesTheRights();
     void viewsNeedOnlyTheirOwnRight();
+    void rightsChangeForNewSessions();
 
     void dateLiterals_data();
     void dateLiterals();
@@ -239,6 +240,14 @@ void TestServer::clientStatements_data()
                 QDateTime(QDate(2022, 1, 11), QTime(0, 0))});
     row("delete", "editor", QStringLiteral("DELETE FROM [mark_mag] WHERE [id_mark_mag] = ? AND [p35] = ?"), {}, 1,
         {2, QStringLiteral("102")});
+    // the three procedures of the data module, called with bound parameters ("procedure:" rows)
+    row("ADO_SP_Sort", "editor", QStringLiteral("procedure:SORT_2_MARK_MAG;1"),
+        {"primech", "dopusk_izm", "id_estimation_other", "id_mark_mag", "id_group", "id_student", "id_examination",
+         "id_discipline", "id_estimation", "id_semester", "id_teacher", "p35", "p36", "id_f_est", "oper", "u_date",
+         "OLM_User", "OLM_Update"},
+        5, {1, 1, 1});
+    row("ADO_Del_SP", "editor", QStringLiteral("procedure:DEL_FROM_MARK_MAG;1"), {}, 3, {QStringLiteral("12,57,101,")});
+    row("ADOStoredProc1", "editor", QStringLiteral("procedure:CTRL_Z_Mark_mag;1"), {}, 0, {1, 2});
 }
 
 void TestServer::clientStatements()
@@ -250,7 +259,10 @@ void TestServer::clientStatements()
     QFETCH(int, rows);
     auto session = sessionFor(role);
     QVERIFY(session);
-    const Outcome outcome = session->execute(statement, params);
+    const QLatin1String procedure("procedure:");
+    const Outcome outcome = statement.startsWith(procedure)
+        ? session->callProcedure(statement.mid(procedure.size()), params)
+        : session->execute(statement, params);
     QVERIFY_OK(outcome);
     if (columns.isEmpty()) {
         QVERIFY(outcome.resultSets.empty());
@@ -436,6 +448,9 @@ void TestServer::nothingEscapesTheRights_data()
     QTest::newRow("create") << "CREATE TABLE x (a INT)";
     QTest::newRow("trigger") << "CREATE TRIGGER t AFTER INSERT ON OLM_LOG BEGIN DELETE FROM mark_mag; END";
     QTest::newRow("transaction") << "BEGIN";
+    QTest::newRow("copy of the file") << "VACUUM INTO 'copy.sqlite'";
+    QTest::newRow("reindex") << "REINDEX";
+    QTest::newRow("extension") << "SELECT load_extension('libc.so.6')";
     QTest::newRow("insert into journal") << "INSERT INTO mark_mag (id_group) VALUES (1)";
     QTest::newRow("second statement") << "SELECT 1; DELETE FROM mark_mag";
     QTest::newRow("second statement after update") << "UPDATE mark_mag SET p35 = '1' WHERE id_mark_mag = 1; DROP TABLE s_fio";
@@ -469,6 +484,30 @@ void TestServer::viewsNeedOnlyTheirOwnRight()
     QCOMPARE(scalar(*reader, QStringLiteral("SELECT count(*) FROM group_form WHERE id_login = 2")).toInt(), 2);
     QVERIFY(!reader->execute(QStringLiteral("SELECT count(*) FROM srv_user_groups")).ok);
     QCOMPARE(scalar(*reader, QStringLiteral("SELECT count(*) FROM s_g WHERE id_group = 1")).toInt(), 5);
+}
+
+void TestServer::rightsChangeForNewSessions()
+{
+    QString error;
+    {
+        auto admin = Administration::open(m_path, &error);
+        QVERIFY(admin);
+        QVERIFY2(admin->setRight(QStringLiteral("petrova"), QStringLiteral("mark_mag"), QStringLiteral("update"), false, &error),
+                 qPrintable(error));
+        QVERIFY2(admin->setRight(QStringLiteral("sidorov"), QStringLiteral("DEL_FROM_MARK_MAG"), QStringLiteral("EXECUTE"), true, &error),
+                 qPrintable(error));
+        QVERIFY(!admin->setRight(QStringLiteral("nobody"), QStringLiteral("mark_mag"), QStringLiteral("SELECT"), true, &error));
+        QCOMPARE(error, QStringLiteral("There is no database login 'nobody'."));
+        QVERIFY(!admin->setRight(QStringLiteral("petrova"), QStringLiteral("mark_mag"), QStringLiteral("ALTER"), true, &error));
+    }
+    auto editor = sessionFor(QStringLiteral("editor"));
+    QCOMPARE(editor->execute(QStringLiteral("UPDATE mark_mag SET p35 = '1' WHERE id_mark_mag = 1")).error,
+             QStringLiteral("The UPDATE permission was denied on the object 'mark_mag', database 'olm', schema 'dbo'."));
+    QVERIFY_OK(editor->execute(QStringLiteral("DELETE FROM mark_mag WHERE id_mark_mag = 1")));
+    auto reader = sessionFor(QStringLiteral("reader"));
+    const Outcome deleted = reader->execute(QStringLiteral("EXEC DEL_FROM_MARK_MAG '2,'"));
+    QVERIFY_OK(deleted);
+    QCOMPARE(deleted.rowsAffected, qint64(1));
 }
 
 // ---- dates --------------------------------------------------------------------------------------------
@@ -575,6 +614,9 @@ void TestServer::topForms_data()
     QTest::newRow("bound count keeps the parameter order")
         << "SELECT TOP (?) id_student FROM s_fio WHERE id_student > ? ORDER BY id_student" << QVariantList{2, 10}
         << QVariantList{11, 12};
+    QTest::newRow("named and positional markers")
+        << "SELECT TOP (?) id_student FROM s_g WHERE id_group = :group AND id_student > ? AND id_group = :group ORDER BY id_student"
+        << QVariantList{2, 2, 6} << QVariantList{7, 8};
     QTest::newRow("before a semicolon") << "SELECT TOP 1 id_student FROM s_fio ORDER BY id_student;" << QVariantList{}
                                         << QVariantList{1};
 }

@@ -40,7 +40,8 @@ inline QString templateDatabase()
 inline QString freshDemoDatabase(const QTemporaryDir &dir)
 {
     const QString path = dir.filePath(QStringLiteral("olm.sqlite"));
-    QFile::remove(path);
+    for (const char *suffix : {"", "-wal", "-shm"})
+        QFile::remove(path + QLatin1String(suffix));
     if (!QFile::copy(templateDatabase(), path))
         qFatal("cannot copy the demo database");
     return path;

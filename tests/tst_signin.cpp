@@ -52,14 +52,6 @@ public:
     QString status() const { return statusTexts.isEmpty() ? QString() : statusTexts.last(); }
 };
 
-class RecordingHost : public TSignInHost {
-public:
-    QString loginName;
-    int loginId = -1;
-    void setLoginName(const QString &name) override { loginName = name; }
-    void setLoginId(int id) override { loginId = id; }
-};
-
 const QString WrongLogin = QStringLiteral("Неверно ввели логин или пароль.");
 const QString ChangeText = QStringLiteral("Вы должны поменять пароль\rЭто делается для безопастности и сохранения "
                                           "данных от злоумышлеников");

@@ -33,14 +33,6 @@ const QString ChangeText = QStringLiteral("Вы должны поменять п
                                           "данных от злоумышлеников");
 const QString MismatchText = QStringLiteral("Новый пароль подтвержден не верно!!!\rПодтвердите пароль заново.");
 
-class RecordingHost : public TSignInHost {
-public:
-    QString loginName;
-    int loginId = -1;
-    void setLoginName(const QString &name) override { loginName = name; }
-    void setLoginId(int id) override { loginId = id; }
-};
-
 // Types text character by character as a keyboard would, Cyrillic included.
 void typeText(QWidget *widget, const QString &text)
 {
@@ -109,6 +101,8 @@ private slots:
     void dueChangeOnTheFirstAttempt();
     void dueChangeNotAskedOnTheSecondAttempt();
     void blockedUserIsToldWhy();
+    void requiredUpdateEndsTheProgram();
+    void updateTimerEndsTheApplication();
 
     void startupCancelledShowsNoWindow();
     void startupSignedInShowsTheMainWindow();
@@ -123,6 +117,7 @@ void TestSignInWindow::init()
 {
     // A terminated application stays terminated, so each case gets its own.
     m_application = std::make_unique<TApplication>();
+    m_application->setShowMainForm(false);
     m_answers = std::make_unique<ScopedDialogAnswers>();
 }
 
@@ -311,7 +306,8 @@ void TestSignInWindow::confirmationMismatch()
     QTest::keyClicks(form.Edit1, QStringLiteral("abc"));
     QTest::keyClicks(form.Edit2, QStringLiteral("abC"));
     QTest::mouseClick(form.SpeedButton2, Qt::LeftButton);
-    QCOMPARE(form.RzLabel1->text(), MismatchText);
+    QCOMPARE(form.statusCaption(), MismatchText);
+    QCOMPARE(form.RzLabel1->text(), QStringLiteral("Новый пароль подтвержден не верно!!!\nПодтвердите пароль заново."));
     QVERIFY(form.Edit1->text().isEmpty());
     QVERIFY(form.Edit2->text().isEmpty());
     QCOMPARE(form.AttemptCount, quint8(1));
@@ -385,6 +381,7 @@ void TestSignInWindow::settingsFileErrorReachesTheErrorDisplay()
     TForm8 form(nullptr);
     form.show();
     form.Login_Edit->setText(QLatin1String(DemoUsers::Editor));
+    const QString connectionBefore = dm.ADO_YOT->ConnectionString();
     QTest::mouseClick(form.SpeedButton2, Qt::LeftButton);
     const QList<ShownMessage> shown = DialogSeam::shown();
     QCOMPARE(shown.size(), 1);
@@ -393,7 +390,7 @@ void TestSignInWindow::settingsFileErrorReachesTheErrorDisplay()
     QVERIFY(shown.first().text.contains(QStringLiteral("OLM")));
     QVERIFY(form.isVisible());
     QVERIFY(!dm.ADO_YOT->Connected());
-    QVERIFY(dm.ADO_YOT->ConnectionString().isEmpty());
+    QCOMPARE(dm.ADO_YOT->ConnectionString(), connectionBefore);
 }
 
 void TestSignInWindow::wrongPasswordShowsTheServersText()
@@ -402,7 +399,7 @@ void TestSignInWindow::wrongPasswordShowsTheServersText()
     QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
     QString statusWhileBoxShown;
     DialogSeam::setResponder([&](const ShownMessage &) {
-        statusWhileBoxShown = f.form.RzLabel1->text();
+        statusWhileBoxShown = f.form.statusCaption();
         return IDOK;
     });
     f.typeCredentials(QLatin1String(DemoUsers::Editor), QStringLiteral("wrong"));
@@ -412,7 +409,7 @@ void TestSignInWindow::wrongPasswordShowsTheServersText()
     QCOMPARE(shown.first().kind, QStringLiteral("ShowMessage"));
     QVERIFY(!shown.first().text.isEmpty());
     QVERIFY(statusWhileBoxShown != WrongLogin);
-    QCOMPARE(f.form.RzLabel1->text(), WrongLogin);
+    QCOMPARE(f.form.statusCaption(), WrongLogin);
     QVERIFY(f.form.isVisible());
     QVERIFY(!f.dm.ADO_YOT->Connected());
 }
@@ -482,7 +479,7 @@ void TestSignInWindow::expiredPasswordIsChangedThenUsed()
     QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
     f.typeCredentials(QLatin1String(DemoUsers::Expired), QLatin1String(DemoUsers::ExpiredPassword));
     f.clickSignIn();
-    QCOMPARE(f.form.RzLabel1->text(), ChangeText);
+    QCOMPARE(f.form.statusCaption(), ChangeText);
     QVERIFY(f.form.ChangeMode);
     QCOMPARE(f.form.height(), 416);
     QVERIFY(!f.form.SpeedButton3->isEnabled());
@@ -502,7 +499,7 @@ void TestSignInWindow::expiredPasswordIsChangedThenUsed()
     next.Login_Edit->setText(QLatin1String(DemoUsers::Expired));
     next.Password_Edit->setText(QLatin1String(DemoUsers::ExpiredPassword));
     QTest::mouseClick(next.SpeedButton2, Qt::LeftButton);
-    QCOMPARE(next.RzLabel1->text(), WrongLogin);
+    QCOMPARE(next.statusCaption(), WrongLogin);
     DialogSeam::clear();
     next.Password_Edit->setText(QStringLiteral("Fresh_42"));
     QTest::mouseClick(next.SpeedButton2, Qt::LeftButton);
@@ -517,7 +514,7 @@ void TestSignInWindow::dueChangeOnTheFirstAttempt()
     QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
     f.typeCredentials(QLatin1String(DemoUsers::Due), QLatin1String(DemoUsers::DuePassword));
     f.clickSignIn();
-    QCOMPARE(f.form.RzLabel1->text(), ChangeText);
+    QCOMPARE(f.form.statusCaption(), ChangeText);
     QVERIFY(f.form.ChangeMode);
     QVERIFY(f.form.SpeedButton3->isEnabled());
     QVERIFY(f.form.isVisible());
@@ -537,7 +534,7 @@ void TestSignInWindow::dueChangeNotAskedOnTheSecondAttempt()
     QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
     f.typeCredentials(QLatin1String(DemoUsers::Due), QStringLiteral("mistyped"));
     f.clickSignIn();
-    QCOMPARE(f.form.RzLabel1->text(), WrongLogin);
+    QCOMPARE(f.form.statusCaption(), WrongLogin);
     f.form.Password_Edit->setText(QLatin1String(DemoUsers::DuePassword));
     f.clickSignIn();
     QVERIFY(!f.form.ChangeMode);
@@ -551,16 +548,42 @@ void TestSignInWindow::blockedUserIsToldWhy()
     f.typeCredentials(QLatin1String(DemoUsers::Blocked), QLatin1String(DemoUsers::BlockedPassword));
     f.clickSignIn();
     QVERIFY(DialogSeam::shown().isEmpty());
-    QCOMPARE(f.form.RzLabel1->text(), QString::fromUtf8(DemoUsers::BlockedMessage));
+    QCOMPARE(f.form.statusCaption(), QString::fromUtf8(DemoUsers::BlockedMessage));
     QVERIFY(f.form.isVisible());
     QVERIFY(!Application->ShowMainForm());
     QCOMPARE(f.host.loginId, -1);
 }
 
+void TestSignInWindow::requiredUpdateEndsTheProgram()
+{
+    SignedInFixture f;
+    QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
+    QVERIFY(f.db.administrator()
+                ->execute(QStringLiteral("UPDATE srv_config SET value = 'OLM 17' WHERE name = 'current_program'"))
+                .ok);
+    f.typeCredentials(QLatin1String(DemoUsers::Editor), QLatin1String(DemoUsers::EditorPassword));
+    f.clickSignIn();
+    const QList<ShownMessage> shown = DialogSeam::shown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().text, QStringLiteral("Сервер обновлений не доступен.\rОбратитесь к администратору."));
+    QCOMPARE(shown.first().caption, QStringLiteral("Уведомление"));
+    QCOMPARE(shown.first().type, MB_OK | MB_ICONINFORMATION);
+    QVERIFY(Application->Terminated());
+    QVERIFY(!Application->ShowMainForm());
+    QCOMPARE(f.host.loginId, -1);
+}
+
+void TestSignInWindow::updateTimerEndsTheApplication()
+{
+    TForm8 form(nullptr);
+    form.Timer1->start();
+    QTRY_VERIFY(Application->Terminated());
+    QCOMPARE(form.Timer1->interval(), 100);
+}
+
 void TestSignInWindow::startupCancelledShowsNoWindow()
 {
     TDM_YOT dm;
-    Application->setShowMainForm(false);
     bool mainWindowHidden = false;
     ScopedDialogAnswers answers([&](QDialog *dialog) {
         for (QWidget *window : QApplication::topLevelWidgets()) {
@@ -585,7 +608,6 @@ void TestSignInWindow::startupSignedInShowsTheMainWindow()
     QVERIFY2(db.isValid(), qPrintable(db.error()));
     SignInSetup setup;
     TDM_YOT dm;
-    Application->setShowMainForm(false);
     ScopedDialogAnswers answers([](QDialog *dialog) {
         auto *form = static_cast<TForm8 *>(dialog);
         QTest::keyClicks(form->Login_Edit, QLatin1String(DemoUsers::Editor));

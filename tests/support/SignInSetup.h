@@ -2,12 +2,22 @@
 // test database, and a machine with a fixed name and address.
 #pragma once
 
+#include "app/SignInHost.h"
 #include "platform/FakePlatform.h"
 #include "server/Database.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+
+/// The main window's side of a sign-in, recorded.
+class RecordingHost : public TSignInHost {
+public:
+    QString loginName;
+    int loginId = -1;
+    void setLoginName(const QString &name) override { loginName = name; }
+    void setLoginId(int id) override { loginId = id; }
+};
 
 class SignInSetup {
 public:

@@ -228,14 +228,20 @@ void TDataSetPrivate::dropFields()
     qDeleteAll(made);
 }
 
-void TDataSetPrivate::closeSilently()
+void TDataSetPrivate::dropEditBuffer()
 {
-    state = dsInactive;
+    state = dsBrowse;
     editValues.clear();
     editCalc.clear();
     editRecord = nullptr;
     insertRow = -1;
     modified = false;
+}
+
+void TDataSetPrivate::closeSilently()
+{
+    dropEditBuffer();
+    state = dsInactive;
     view.clear();
     byId.clear();
     records.clear();
@@ -527,6 +533,7 @@ void TDataSet::Refresh()
         if (d->madeFields.isEmpty() || !sameColumns)
             d->bindFields(fetched);
         d->adoptRows(std::move(fetched));
+        d->sortKeys = sortKeys(*this, d->sortText);   // fields made anew leave the old keys dangling
         d->rebuildView(nullptr, false);
     } catch (...) {
         d->closeSilently();
@@ -845,10 +852,7 @@ void beginInsert(TDataSet *q, TDataSetPrivate *d, bool append)
     try {
         d->fire(q->OnNewRecord);
     } catch (...) {
-        d->state = dsBrowse;
-        d->editValues.clear();
-        d->editCalc.clear();
-        d->insertRow = -1;
+        d->dropEditBuffer();
         throw;
     }
     d->modified = false;
@@ -927,12 +931,7 @@ void TDataSet::Post()
         d->editRecord->values = stored;
         ++d->version;
     }
-    d->state = dsBrowse;
-    d->editValues.clear();
-    d->editCalc.clear();
-    d->editRecord = nullptr;
-    d->insertRow = -1;
-    d->modified = false;
+    d->dropEditBuffer();
     d->recalc();
     d->notify(deRecordChange);
     d->notify(deUpdateState);
@@ -948,12 +947,7 @@ void TDataSet::Cancel()
         return;
     const bool inserting = d->state == dsInsert;
     const int row = d->insertRow;
-    d->state = dsBrowse;
-    d->editValues.clear();
-    d->editCalc.clear();
-    d->editRecord = nullptr;
-    d->insertRow = -1;
-    d->modified = false;
+    d->dropEditBuffer();
     d->recalc();
     if (inserting)
         d->notify(deRowDeleted, row);
@@ -986,11 +980,7 @@ void TDataSet::Delete()
         return;
     const int row = record->viewPos;
     d->removeRecord(record);
-    d->state = dsBrowse;
-    d->editValues.clear();
-    d->editCalc.clear();
-    d->editRecord = nullptr;
-    d->modified = false;
+    d->dropEditBuffer();
     d->cursor = d->view.empty() ? -1 : std::min(row, int(d->view.size()) - 1);
     d->bof = d->cursor <= 0;
     d->eof = d->view.empty();

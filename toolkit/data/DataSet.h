@@ -145,14 +145,21 @@ public:
     void setFiltered(bool filtered);
 
     // --- Editing ------------------------------------------------------------------------------------------
+    /// BeforeEdit; then a read-only or empty dataset fails through OnEditError; dsEdit; AfterEdit.
     void Edit();
+    /// Posts a pending edit; BeforeInsert (EAbort leaves all as it was), a new record before the current one
+    /// (deRowInserted), OnNewRecord, AfterInsert.
     void Insert();
+    /// As Insert, with the new record after the last one.
     void Append();
     /// Writes the current record: BeforePost, the server write, AfterPost. A refused write goes through
     /// OnPostError (action daFail by default) and then raises; the record stays in edit state with the
     /// user's values.
     void Post();
+    /// BeforeCancel, the edits dropped (a new record goes away: deRowDeleted), AfterCancel.
     void Cancel();
+    /// BeforeDelete, the server delete (a refusal goes through OnDeleteError and raises, the record stays),
+    /// the record removed (deRowDeleted), AfterDelete. A record being inserted is cancelled instead.
     void Delete();
     /// Posts a modified record, cancels an unmodified one; nothing in browse state.
     void CheckBrowseMode();

@@ -123,6 +123,8 @@ public:
     void adoptRows(TFetchedRows &&fetched);
     void closeSilently();
     void dropFields();
+    /// Back to browsing without the edit buffer.
+    void dropEditBuffer();
 
     void rebuildView(const TRecord *keep, bool keepPosition);
     void reindexView();

@@ -66,62 +66,25 @@ QString TField::TextOf(const QVariant &value) const { return standardText(value,
 
 QString TField::DisplayText() const { return formattedText(Value(), m_dataType, m_displayFormat); }
 
-QVariant TField::convert(const QVariant &value) const
+namespace {
+
+/// The value in another type's representation, the error naming the field.
+QVariant valueAs(const TField &field, const QVariant &value, TFieldType type)
 {
     QVariant out;
     QString error;
-    if (!tryConvert(value, m_dataType, &out, &error))
-        throw EConvertError(QStringLiteral("%1 for field '%2'").arg(error, m_fieldName));
+    if (!tryConvert(value, type, &out, &error))
+        throw EConvertError(QStringLiteral("%1 for field '%2'").arg(error, field.FieldName()));
     return out;
 }
 
-int TField::AsInteger() const
-{
-    const QVariant value = Value();
-    if (isNullValue(value))
-        return 0;
-    QVariant out;
-    QString error;
-    if (!tryConvert(value, ftInteger, &out, &error))
-        throw EConvertError(QStringLiteral("%1 for field '%2'").arg(error, m_fieldName));
-    return out.toInt();
-}
+} // namespace
 
-bool TField::AsBoolean() const
-{
-    const QVariant value = Value();
-    if (isNullValue(value))
-        return false;
-    QVariant out;
-    QString error;
-    if (!tryConvert(value, ftBoolean, &out, &error))
-        throw EConvertError(QStringLiteral("%1 for field '%2'").arg(error, m_fieldName));
-    return out.toBool();
-}
-
-double TField::AsFloat() const
-{
-    const QVariant value = Value();
-    if (isNullValue(value))
-        return 0;
-    QVariant out;
-    QString error;
-    if (!tryConvert(value, ftFloat, &out, &error))
-        throw EConvertError(QStringLiteral("%1 for field '%2'").arg(error, m_fieldName));
-    return out.toDouble();
-}
-
-QDateTime TField::AsDateTime() const
-{
-    const QVariant value = Value();
-    if (isNullValue(value))
-        return QDateTime();
-    QVariant out;
-    QString error;
-    if (!tryConvert(value, ftDateTime, &out, &error))
-        throw EConvertError(QStringLiteral("%1 for field '%2'").arg(error, m_fieldName));
-    return out.toDateTime();
-}
+QVariant TField::convert(const QVariant &value) const { return valueAs(*this, value, m_dataType); }
+int TField::AsInteger() const { return valueAs(*this, Value(), ftInteger).toInt(); }
+bool TField::AsBoolean() const { return valueAs(*this, Value(), ftBoolean).toBool(); }
+double TField::AsFloat() const { return valueAs(*this, Value(), ftFloat).toDouble(); }
+QDateTime TField::AsDateTime() const { return valueAs(*this, Value(), ftDateTime).toDateTime(); }
 
 void TField::setValue(const QVariant &value)
 {

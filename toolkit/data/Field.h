@@ -61,10 +61,10 @@ public:
     void setVisible(bool visible) { m_visible = visible; }
     QString DisplayLabel() const { return m_displayLabel.isEmpty() ? m_fieldName : m_displayLabel; }
     void setDisplayLabel(const QString &label) { m_displayLabel = label; }
-    /// Delphi-style display format ("dd.mm.yyyy"); used by DisplayText only.
+    /// Display format pattern ("dd.mm.yyyy": d, m, yyyy, hh, nn, ss; "0.00"; "Да;Нет"); used by DisplayText only.
     QString DisplayFormat() const { return m_displayFormat; }
     void setDisplayFormat(const QString &format) { m_displayFormat = format; }
-    /// Delphi-style edit mask ("##/##/####"); the grid's editor applies it.
+    /// Edit mask ("##/##/####"), kept for the grid's editor; a value typed through it converts as text.
     QString EditMask() const { return m_editMask; }
     void setEditMask(const QString &mask) { m_editMask = mask; }
 
@@ -81,7 +81,7 @@ public:
     QVariant Value() const;
     /// The value as read from the server (or as last posted) for the active record; null for a new record.
     QVariant OldValue() const;
-    /// The value the edit started from; equals OldValue for edits, null for inserts.
+    /// Value() is NULL (an empty text is not).
     bool IsNull() const;
 
     /// The standard text: "" for null; dates give the short date; date-times the short date and, when the time

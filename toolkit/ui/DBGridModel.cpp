@@ -19,6 +19,15 @@ void TDBGridModel::setDataSet(TDataSet *dataSet)
     endResetModel();
 }
 
+int TDBGridModel::dataSetRow(int row) const
+{
+    if (m_pendingShift > 0 && row >= m_pendingRow)
+        return row + 1;
+    if (m_pendingShift < 0 && row >= m_pendingRow)
+        return row == m_pendingRow ? -1 : row - 1;
+    return row;
+}
+
 bool TDBGridModel::rowReadable(int row) const
 {
     return row >= 0 && row < dataSetRows();
@@ -38,8 +47,11 @@ void TDBGridModel::rowInserted(int row)
         resetRows();
         return;
     }
+    m_pendingRow = row;
+    m_pendingShift = 1;
     beginInsertRows({}, row, row);
     ++m_rows;
+    m_pendingShift = 0;
     endInsertRows();
 }
 
@@ -49,8 +61,11 @@ void TDBGridModel::rowDeleted(int row)
         resetRows();
         return;
     }
+    m_pendingRow = row;
+    m_pendingShift = -1;
     beginRemoveRows({}, row, row);
     --m_rows;
+    m_pendingShift = 0;
     endRemoveRows();
 }
 
@@ -93,7 +108,8 @@ int TDBGridModel::columnCount(const QModelIndex &parent) const
 
 QVariant TDBGridModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || !rowReadable(index.row()))
+    const int row = dataSetRow(index.row());
+    if (!index.isValid() || !rowReadable(row))
         return {};
     TColumnEh *column = m_grid->column(index.column());
     if (!column)
@@ -112,7 +128,7 @@ QVariant TDBGridModel::data(const QModelIndex &index, int role) const
     if (!field)
         return {};
     try {
-        const TDataSet::RecordScope scope(m_dataSet, index.row());
+        const TDataSet::RecordScope scope(m_dataSet, row);
         return role == Qt::DisplayRole ? field->DisplayText() : field->AsString();
     } catch (const std::exception &) {
         // A value that cannot be shown is shown empty; painting never raises.

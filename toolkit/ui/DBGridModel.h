@@ -39,9 +39,14 @@ public:
 
 private:
     int dataSetRows() const;
+    /// The dataset row shown at a model row. The dataset has already changed when it notifies, so
+    /// between begin and end of an insert or removal the model still shows the rows as they were.
+    int dataSetRow(int row) const;
 
     TDBGridEhPrivate *m_grid;
     QPointer<TDataSet> m_dataSet;
     int m_rows = 0;
     int m_columns = 0;
+    int m_pendingRow = -1;
+    int m_pendingShift = 0;   // +1 inserted, -1 removed at m_pendingRow, until the model call ends
 };
