@@ -67,35 +67,35 @@ bool measure(int rows, Figures *figures, QString *error)
     if (!fillJournal(db, rows, error))
         return false;
 
+    // The demo editor's database login; its password is the one the server made up.
+    const auto admin = db.administrator();
+    const olm::server::Outcome login =
+        admin->execute(QStringLiteral("SELECT password FROM srv_db_logins WHERE name = 'petrova'"));
+    if (!login.firstResult() || login.firstResult()->rows.empty()) {
+        *error = login.error;
+        return false;
+    }
     TADOConnection connection;
-    connection.setConnectionString(db.connectionString(QStringLiteral("editor"), QStringLiteral("editor")));
+    connection.setConnectionString(
+        db.connectionString(QStringLiteral("petrova"), login.firstResult()->rows.front().value(0).toString()));
     TADOQuery journal;
     journal.setConnection(&connection);
     journal.setSQLText(QStringLiteral("select * from mark_mag order by id_mark_mag"));
-    // The journal's data fields, declared before opening as the journal declares them.
-    const std::pair<const char *, TFieldType> fields[] = {
-        {"primech", ftString}, {"dopusk_izm", ftBoolean}, {"id_estimation_other", ftInteger}, {"id_mark_mag", ftAutoInc},
-        {"id_group", ftInteger}, {"id_student", ftInteger}, {"id_examination", ftInteger}, {"id_discipline", ftInteger},
-        {"id_estimation", ftInteger}, {"id_semester", ftInteger}, {"id_teacher", ftInteger}, {"p35", ftString},
-        {"p36", ftDateTime}, {"id_f_est", ftInteger}, {"oper", ftString}, {"u_date", ftDateTime},
-        {"OLM_User", ftString}, {"OLM_Update", ftDate}};
-    for (const auto &[name, type] : fields)
-        journal.AddField(QString::fromUtf8(name), type, type == ftString ? 50 : 0);
     TDataSource source;
     source.setDataSet(&journal);
     TQZDBGridEh grid;
     grid.setDataSource(&source);
     TQZDBGridEvents events;
     events.setDBGridEh(&grid);
-    events.DuplicateFields().Add(journal.FieldByName(QStringLiteral("id_discipline")));
-    events.DuplicateFields().Add(journal.FieldByName(QStringLiteral("id_examination")));
 
+    // Fields made at open live until the close, so the journal is opened first and the component's own
+    // open finds it open: the two figures add up to what switching on a closed journal costs.
     QElapsedTimer timer;
     timer.start();
     journal.Open();
     figures->openMs = timer.elapsed();
-    journal.Close();
-
+    events.DuplicateFields().Add(journal.FieldByName(QStringLiteral("id_discipline")));
+    events.DuplicateFields().Add(journal.FieldByName(QStringLiteral("id_examination")));
     timer.restart();
     events.setActive(true);
     figures->activateMs = timer.elapsed();
@@ -133,7 +133,7 @@ int main(int argc, char **argv)
     if (sizes.isEmpty())
         sizes = {100, 1000, 5000};
 
-    out << "rows\topen ms\tActive ms\trecord-by-record ms\tduplicate keys\tsame result\n";
+    out << "rows\topen ms\tscan ms (Active)\trecord-by-record ms\tduplicate keys\tsame result\n";
     for (const int rows : sizes) {
         Figures figures;
         QString error;

@@ -523,19 +523,27 @@ void TForm2::DBLookupComboboxEh1Click(QObject *)
     SetStatusPanelText(0, kRecordCount + QString::number(journal->RecordCount()));
 }
 
+void TForm2::postOnEnter()
+{
+    // The group box is disabled only while an edit locks the selection; the focus then passes through the
+    // boxes as they are disabled one after the other, which is no user entering them.
+    if (DBLookupComboBox1->isEnabled())
+        PostPendingEdits(DM_YOT->ADO_SP_Sort);
+}
+
 void TForm2::DBLookupComboBox1Enter(QObject *)
 {
-    PostPendingEdits(DM_YOT->ADO_SP_Sort);
+    postOnEnter();
 }
 
 void TForm2::DBLookupComboBox2Enter(QObject *)
 {
-    PostPendingEdits(DM_YOT->ADO_SP_Sort);
+    postOnEnter();
 }
 
 void TForm2::DBLookupComboboxEh1Enter(QObject *)
 {
-    PostPendingEdits(DM_YOT->ADO_SP_Sort);
+    postOnEnter();
 }
 
 void TForm2::DoNavigation()

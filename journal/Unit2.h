@@ -128,6 +128,8 @@ private:
     void wireEvents();
     /// After a failed cascade step: boxes usable for what is chosen, no grid over a closed journal.
     void recoverSelection();
+    /// What the three Enter handlers share: post a pending journal edit.
+    void postOnEnter();
     void updateSpecialMarkColumn();
 
     std::unique_ptr<TJournalHistoryWriters> m_historyWriters;

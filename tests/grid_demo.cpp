@@ -27,6 +27,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption screenshot(QStringLiteral("screenshot"), QStringLiteral("Save the window to <file> and quit."),
                                         QStringLiteral("file"));
     parser.addOption(screenshot);
+    const QCommandLineOption editing(QStringLiteral("editor"), QStringLiteral("Show the in-place editor too."));
+    parser.addOption(editing);
     parser.process(qtApp);
 
     const TestDatabase db;
@@ -122,8 +124,11 @@ int main(int argc, char *argv[])
     grid->setFocus();
     if (parser.isSet(screenshot)) {
         const QString file = parser.value(screenshot);
-        QTimer::singleShot(300, &window, [&window, grid, file] {
+        const bool withEditor = parser.isSet(editing);
+        QTimer::singleShot(300, &window, [&window, grid, file, withEditor] {
             grid->LayoutChanged();
+            if (withEditor)
+                grid->setEditorMode(true);
             QApplication::processEvents();
             const bool saved = window.grab().save(file);
             std::fprintf(saved ? stdout : stderr, "%s %s\n", saved ? "saved" : "could not save", qPrintable(file));

@@ -10,6 +10,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -223,6 +224,8 @@ private slots:
     void dateEditorMask();
     void pickListAndTickBox();
     void alwaysShownEditorLeavesForDirectWrites();
+    void pasteThroughKeyDownHandler_data();
+    void pasteThroughKeyDownHandler();
     void destroyingIsAnnounced();
 
 private:
@@ -944,6 +947,39 @@ void TestGrid::alwaysShownEditorLeavesForDirectWrites()
     QCOMPARE(qobject_cast<QLineEdit *>(f.grid->InplaceEditor())->text(), QStringLiteral("pasted"));
     f.key(Qt::Key_Down);
     QCOMPARE(f.serverValue(QStringLiteral("SELECT count(*) FROM mark_mag WHERE p35 = 'pasted'")).toInt(), 1);
+}
+
+void TestGrid::pasteThroughKeyDownHandler_data()
+{
+    QTest::addColumn<bool>("bySetter");
+    QTest::newRow("setOptions") << true;
+    QTest::newRow("assigning Options") << false;
+}
+
+void TestGrid::pasteThroughKeyDownHandler()
+{
+    QFETCH(bool, bySetter);
+    GridForm f;
+    OPEN_FORM(f);
+    QGuiApplication::clipboard()->setText(QStringLiteral("from the clipboard"));
+    f.grid->setOptions(f.grid->Options | dgAlwaysShowEditor);
+    QTRY_VERIFY(f.grid->InplaceEditor());
+    // A window's own single-cell paste, written as windows write it.
+    f.grid->OnKeyDown = [&](QObject *, quint16 &key, TShiftState shift) {
+        if (key != 'V' || !shift.testFlag(ssCtrl))
+            return;
+        const TDBGridOptions without = f.grid->Options & ~dgAlwaysShowEditor;
+        bySetter ? f.grid->setOptions(without) : void(f.grid->Options = without);
+        f.query.Edit();
+        f.field("p35")->setAsString(QStringLiteral("buffer"));
+        bySetter ? f.grid->setOptions(without | dgAlwaysShowEditor) : void(f.grid->Options = without | dgAlwaysShowEditor);
+    };
+    f.key(Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(f.field("p35")->AsString(), QStringLiteral("buffer"));
+    QVERIFY(f.grid->InplaceEditor());
+    QCOMPARE(qobject_cast<QLineEdit *>(f.grid->InplaceEditor())->text(), QStringLiteral("buffer"));
+    f.key(Qt::Key_Down);
+    QCOMPARE(f.serverValue(QStringLiteral("SELECT count(*) FROM mark_mag WHERE p35 = 'buffer'")).toInt(), 1);
 }
 
 void TestGrid::destroyingIsAnnounced()

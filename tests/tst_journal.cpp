@@ -209,6 +209,7 @@ void TestJournal::init()
     // A terminated application stays terminated, so each case gets its own.
     m_application = std::make_unique<TApplication>();
     m_application->setTitle(QStringLiteral("OLM 16 Учет успеваемости"));
+    m_application->setShowMainForm(false);
     m_answers = std::make_unique<ScopedDialogAnswers>();
 }
 

@@ -103,7 +103,7 @@ private slots:
     void cleanupTestCase();
     void itemsFollowTheListsOrder();
     void choosingSetsKeyMovesListThenClicks();
-    void choosingByMouse();
+    void choosingFromTheDropDown();
     void settingTheKey();
     void keyAndTextAcrossReopen_data();
     void keyAndTextAcrossReopen();
@@ -168,7 +168,7 @@ void TestLookupCombo::choosingSetsKeyMovesListThenClicks()
     QCOMPARE(f.box->Text(), f.nameOf(chosen));
 }
 
-void TestLookupCombo::choosingByMouse()
+void TestLookupCombo::choosingFromTheDropDown()
 {
     BoxForm f;
     OPEN_BOX(f);

@@ -53,8 +53,6 @@ public:
 };
 
 const QString WrongLogin = QStringLiteral("Неверно ввели логин или пароль.");
-const QString ChangeText = QStringLiteral("Вы должны поменять пароль\rЭто делается для безопастности и сохранения "
-                                          "данных от злоумышлеников");
 
 bool adminExecute(const TestDatabase &db, const QString &statement)
 {
@@ -92,15 +90,11 @@ private slots:
     // Against the server
     void signsInWithTheUsersOwnLogin();
     void workstationFactsReachTheServer();
-    void wrongPassword();
     void bootstrapFailureHidesTheBootstrapLogin();
     void missingSettingsFileTouchesNoConnection();
-    void answersThatStopTheSignIn_data();
-    void answersThatStopTheSignIn();
     void dueChangeIsAskedOnTheFirstAttemptOnly();
     void updateFlagWinsOverTheMessage();
     void failedListLoadingClearsTheLabel();
-    void passwordChangeThenNewPassword();
 
 private:
     std::unique_ptr<TApplication> m_application;
@@ -360,35 +354,6 @@ void TestSignIn::workstationFactsReachTheServer()
     QCOMPARE(attempt.value(3).toString(), QStringLiteral("OLM 16"));
 }
 
-void TestSignIn::wrongPassword()
-{
-    TestDatabase db;
-    QVERIFY2(db.isValid(), qPrintable(db.error()));
-    SignInSetup setup;
-    TADOConnection connection;
-    RecordingWindow window;
-    RecordingHost host;
-    window.login = QLatin1String(DemoUsers::Editor);
-    window.password = QStringLiteral("not the password");
-
-    QVERIFY(!SignIn(&connection, QStringLiteral("NULL"), window, host));
-    const QList<ShownMessage> shown = DialogSeam::shown();
-    QCOMPARE(shown.size(), 1);
-    QCOMPARE(shown.first().kind, QStringLiteral("ShowMessage"));
-    QVERIFY(!shown.first().text.isEmpty());
-    QCOMPARE(window.status(), WrongLogin);
-    QVERIFY(!connection.Connected());
-    QCOMPARE(window.listLoads, 0);
-    QCOMPARE(host.loginId, -1);
-    QVERIFY(!m_application->ShowMainForm());
-
-    // The window stays usable: the next attempt with the right password signs in.
-    DialogSeam::clear();
-    window.password = QLatin1String(DemoUsers::EditorPassword);
-    window.attempts = 2;
-    QVERIFY(SignIn(&connection, QStringLiteral("NULL"), window, host));
-}
-
 void TestSignIn::bootstrapFailureHidesTheBootstrapLogin()
 {
     TestDatabase db;
@@ -425,51 +390,6 @@ void TestSignIn::missingSettingsFileTouchesNoConnection()
     QCOMPARE(connection.ConnectionString(), db.connectionString(QStringLiteral("someone"), QStringLiteral("x")));
     QVERIFY(window.statusTexts.isEmpty());
     QVERIFY(DialogSeam::shown().isEmpty());
-}
-
-void TestSignIn::answersThatStopTheSignIn_data()
-{
-    QTest::addColumn<QString>("login");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<int>("toggleClicks");
-    QTest::addColumn<bool>("toggleDisabled");
-    QTest::addColumn<bool>("connected");
-    QTest::newRow("expired") << DemoUsers::Expired << DemoUsers::ExpiredPassword << ChangeText << 1 << true << false;
-    QTest::newRow("due for a change") << DemoUsers::Due << DemoUsers::DuePassword << ChangeText << 1 << false
-                                      << false;
-    // The bootstrap connection stays open after a refusal; the next attempt closes it.
-    QTest::newRow("blocked") << DemoUsers::Blocked << DemoUsers::BlockedPassword << DemoUsers::BlockedMessage << 0
-                             << false << true;
-}
-
-void TestSignIn::answersThatStopTheSignIn()
-{
-    QFETCH(QString, login);
-    QFETCH(QString, password);
-    QFETCH(QString, status);
-    QFETCH(int, toggleClicks);
-    QFETCH(bool, toggleDisabled);
-    QFETCH(bool, connected);
-    TestDatabase db;
-    QVERIFY2(db.isValid(), qPrintable(db.error()));
-    SignInSetup setup;
-    TADOConnection connection;
-    RecordingWindow window;
-    RecordingHost host;
-    window.login = login;
-    window.password = password;
-
-    QVERIFY(!SignIn(&connection, QStringLiteral("NULL"), window, host));
-    QVERIFY2(DialogSeam::shown().isEmpty(), qPrintable(DialogSeam::shown().value(0).text));
-    QCOMPARE(window.status(), status);
-    QCOMPARE(window.toggleClicks, toggleClicks);
-    QCOMPARE(window.toggleDisabled, toggleDisabled);
-    QCOMPARE(connection.Connected(), connected);
-    QCOMPARE(window.listLoads, 0);
-    QCOMPARE(window.selfUpdates, 0);
-    QCOMPARE(host.loginId, -1);
-    QVERIFY(!m_application->ShowMainForm());
 }
 
 void TestSignIn::dueChangeIsAskedOnTheFirstAttemptOnly()
@@ -536,28 +456,6 @@ void TestSignIn::failedListLoadingClearsTheLabel()
     const QList<ShownMessage> shown = DialogSeam::shown();
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.first().text, QStringLiteral("Invalid object name 'est2'."));
-}
-
-void TestSignIn::passwordChangeThenNewPassword()
-{
-    TestDatabase db;
-    QVERIFY2(db.isValid(), qPrintable(db.error()));
-    SignInSetup setup;
-    TADOConnection connection;
-    RecordingWindow window;
-    RecordingHost host;
-    window.login = QLatin1String(DemoUsers::Expired);
-    window.password = QLatin1String(DemoUsers::ExpiredPassword);
-    QVERIFY(SignIn(&connection, QStringLiteral("New_pass1"), window, host));
-
-    // The old password no longer signs in, the new one does, without a prompt.
-    window.attempts = 1;
-    QVERIFY(!SignIn(&connection, QStringLiteral("NULL"), window, host));
-    QCOMPARE(window.status(), WrongLogin);
-    window.password = QStringLiteral("New_pass1");
-    window.toggleClicks = 0;
-    QVERIFY(SignIn(&connection, QStringLiteral("NULL"), window, host));
-    QCOMPARE(window.toggleClicks, 0);
 }
 
 QTEST_MAIN(TestSignIn)

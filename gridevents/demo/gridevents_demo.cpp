@@ -132,10 +132,8 @@ int main(int argc, char *argv[])
     }
     journal.Last();
     events.ErrorList().Add(journal.FieldByName(QStringLiteral("id_mark_mag"))->AsString());
-    for (const int recNo : {journal.RecordCount() - 2, journal.RecordCount() - 3}) {
-        journal.setRecNo(recNo);
-        grid->SelectedRows().setCurrentRowSelected(true);
-    }
+    journal.First();
+    grid->SelectedRows().setCurrentRowSelected(true);
     journal.setRecNo(2);
     grid->setSelectedIndex(4);
 

@@ -173,6 +173,7 @@ TDBGridEh::TDBGridEh(QWidget *parent) : QTableView(parent), d(std::make_unique<T
     d->indicator->setSectionResizeMode(QHeaderView::Fixed);
     d->titles->setStretchLastSection(false);
     d->appliedFont = Font;
+    d->seenOptions = Options;
 
     connect(selectionModel(), &QItemSelectionModel::currentChanged, d.get(), [this] { d->onQtCurrentChanged(); });
     connect(d->titles, &QHeaderView::sectionResized, d.get(),
@@ -192,7 +193,9 @@ TDBGridEh::~TDBGridEh()
     Q_EMIT gridDestroying(this);
     QObject::disconnect(d->eventLink);
     QObject::disconnect(d->changeLink);
+    QObject::disconnect(d->destroyLink);
     // The editor and the delegate call into d; they go before it does.
+    d->closeEditor();
     delete d->editor.data();
     setItemDelegate(nullptr);
     delete d->delegate;
@@ -210,8 +213,10 @@ void TDBGridEh::setDataSource(TDataSource *dataSource)
         return;
     QObject::disconnect(d->eventLink);
     QObject::disconnect(d->changeLink);
+    QObject::disconnect(d->destroyLink);
     d->source = dataSource;
     if (dataSource) {
+        d->destroyLink = connect(dataSource, &QObject::destroyed, d.get(), [this] { d->bind(); });
         d->eventLink = connect(dataSource, &TDataSource::dataEvent, d.get(),
                                [this](TDataEvent event, qintptr info) { d->onDataEvent(event, info); });
         d->changeLink = connect(dataSource, &TDataSource::dataSetChanged, d.get(), [this] { d->bind(); });
@@ -258,16 +263,9 @@ TColumnEh *TDBGridEh::ColumnByFieldName(const QString &fieldName) const
 
 void TDBGridEh::setOptions(TDBGridOptions options)
 {
-    const TDBGridOptions old = Options;
     Options = options;
-    // Taking the editor away drops what it holds: whoever does so writes the row directly.
-    if ((old & dgAlwaysShowEditor) && !(options & dgAlwaysShowEditor))
-        d->closeEditor();
-    if (!(options & dgMultiSelect))
-        m_selectedRows.Clear();
+    d->syncOptions();
     d->applyLayout();
-    if (!(old & dgAlwaysShowEditor) && (options & dgAlwaysShowEditor) && d->gridHasFocus())
-        d->openEditor();
 }
 
 void TDBGridEh::setVertScrollBarVisibleMode(TScrollBarVisibleMode mode)
@@ -364,6 +362,7 @@ void TDBGridEh::DefaultDrawColumnCell(const QRect &rect, int dataCol, TColumnEh 
 
 void TDBGridEh::LayoutChanged()
 {
+    d->syncOptions();
     d->applyLayout();
     viewport()->update();
 }
@@ -416,6 +415,8 @@ void TDBGridEh::mousePressEvent(QMouseEvent *event)
 
 void TDBGridEh::mouseDoubleClickEvent(QMouseEvent *event)
 {
+    d->raiseMouseDown(viewport(), event->position().toPoint(), event->button(), event->modifiers(), event->buttons(),
+                      true);
     const QModelIndex index = indexAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton && index.isValid() && index.row() == d->currentRow() &&
         index.column() == d->currentColumn && !d->editor)

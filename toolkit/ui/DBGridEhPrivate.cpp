@@ -132,6 +132,7 @@ void TDBGridEhPrivate::onDataEvent(TDataEvent event, qintptr info)
     }
     case deFieldChange:
     case deRecordChange: {
+        ++rowVersion;
         {
             const QScopedValueRollback guard(following, true);
             model->rowChanged(currentRow());
@@ -176,6 +177,22 @@ void TDBGridEhPrivate::followCurrent()
         openEditor();
     q->viewport()->update();
     indicator->viewport()->update();
+}
+
+void TDBGridEhPrivate::syncOptions()
+{
+    const TDBGridOptions old = seenOptions;
+    const TDBGridOptions now = q->Options;
+    if (old == now)
+        return;
+    seenOptions = now;
+    // Taking the editor away drops what it holds: whoever does so writes the row directly.
+    if ((old & dgAlwaysShowEditor) && !(now & dgAlwaysShowEditor))
+        closeEditor();
+    if (!(now & dgMultiSelect))
+        q->m_selectedRows.Clear();
+    if (!(old & dgAlwaysShowEditor) && (now & dgAlwaysShowEditor) && gridHasFocus())
+        openEditor();
 }
 
 void TDBGridEhPrivate::onQtCurrentChanged()
@@ -250,13 +267,16 @@ void TDBGridEhPrivate::applyLayout()
 
 void TDBGridEhPrivate::queueLayoutIfStale()
 {
-    if (applyingLayout || layoutQueued || wantedLayout() == applied)
+    if (applyingLayout || layoutQueued || (wantedLayout() == applied && seenOptions == q->Options))
         return;
+    // Not from inside the paint that noticed: the editor may have to come or go.
     layoutQueued = true;
     QMetaObject::invokeMethod(
         this, [this] {
-            if (layoutQueued)
-                applyLayout();
+            if (!layoutQueued)
+                return;
+            syncOptions();
+            applyLayout();
         },
         Qt::QueuedConnection);
 }
@@ -531,13 +551,16 @@ void TDBGridEhPrivate::pressCell(int row, int col, TMouseButton button, TShiftSt
 }
 
 void TDBGridEhPrivate::raiseMouseDown(QWidget *from, const QPoint &pos, Qt::MouseButton button,
-                                      Qt::KeyboardModifiers mods, Qt::MouseButtons buttons)
+                                      Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, bool doubleClick)
 {
     if (!q->OnMouseDown)
         return;
     const QPoint at = from->mapTo(q, pos);
-    runDataControlOperation(
-        [&] { q->OnMouseDown(q, mouseButtonFromQt(button), shiftFromQt(mods, buttons), at.x(), at.y()); });
+    TShiftState shift = shiftFromQt(mods, buttons);
+    if (doubleClick)
+        shift |= ssDouble;
+    runDataControlOperation([&] { q->OnMouseDown(q, mouseButtonFromQt(button), shift, at.x(), at.y()); });
+    syncOptions();
 }
 
 // --- Keys ------------------------------------------------------------------------------------------------
@@ -551,13 +574,17 @@ bool TDBGridEhPrivate::handleKeyPress(QKeyEvent *event, QObject *editorTarget)
     if (event->key() == Qt::Key_Backtab)
         shift |= ssShift;
     const QPointer<QWidget> editorBefore = editor;
+    const int versionBefore = rowVersion;
 
-    if (q->OnKeyDown && key != 0)
+    if (q->OnKeyDown && key != 0) {
         runDataControlOperation([&] { q->OnKeyDown(q, key, shift); });
+        syncOptions();
+    }
     if (pressed != 0 && key == 0)
         return true;
-    if (inEditor && editor != editorBefore)
-        return true;   // the handler took the editor away; the key went with it
+    // A handler that took the editor away or wrote the row under it has used the key up.
+    if (inEditor && (editor != editorBefore || rowVersion != versionBefore))
+        return true;
     if (key != 0 && gridKey(key, shift, inEditor))
         return true;
 
@@ -572,12 +599,14 @@ bool TDBGridEhPrivate::handleKeyPress(QKeyEvent *event, QObject *editorTarget)
         return true;
     }
     const QChar typed = ch;
-    if (q->OnKeyPress)
+    if (q->OnKeyPress) {
         runDataControlOperation([&] { q->OnKeyPress(q, ch); });
+        syncOptions();
+    }
     if (ch.isNull())
         return true;
     if (inEditor) {
-        if (editor != editorBefore)
+        if (editor != editorBefore || rowVersion != versionBefore)
             return true;
         if (ch == typed)
             editorTarget->event(event);

@@ -29,6 +29,7 @@ public:
     QPointer<TDataSource> source;
     QMetaObject::Connection eventLink;
     QMetaObject::Connection changeLink;
+    QMetaObject::Connection destroyLink;
     std::vector<std::unique_ptr<TColumnEh>> columns;
     TDBGridModel *model = nullptr;
     TDBGridDelegate *delegate = nullptr;
@@ -37,6 +38,8 @@ public:
     TCanvas *canvas = nullptr;   // the cell being painted
     TCanvas idleCanvas;          // measuring outside painting
     TFont appliedFont;           // what the columns took over from the grid's Font
+    TDBGridOptions seenOptions = 0;   // Options as last acted on (windows may assign the field directly)
+    int rowVersion = 0;          // counts changes of the current row's values
 
     int currentColumn = 0;
     int anchorRow = -1;
@@ -77,6 +80,8 @@ public:
     void bind();
     void onDataEvent(TDataEvent event, qintptr info);
     void followCurrent();
+    /// Acts on a change of Options made by assignment: the editor goes or comes with dgAlwaysShowEditor.
+    void syncOptions();
     void onQtCurrentChanged();
 
     // --- Layout -------------------------------------------------------------------------------------
@@ -104,7 +109,7 @@ public:
     void afterRowMove(const QString &leftBookmark, TShiftState shift);
     void pressCell(int row, int col, TMouseButton button, TShiftState shift);
     void raiseMouseDown(QWidget *from, const QPoint &pos, Qt::MouseButton button, Qt::KeyboardModifiers mods,
-                        Qt::MouseButtons buttons);
+                        Qt::MouseButtons buttons, bool doubleClick = false);
     bool gridHasFocus() const;
 
     // --- Keys ---------------------------------------------------------------------------------------

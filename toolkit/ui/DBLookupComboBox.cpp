@@ -37,6 +37,7 @@ TDBLookupComboBox::~TDBLookupComboBox()
 {
     QObject::disconnect(m_eventLink);
     QObject::disconnect(m_changeLink);
+    QObject::disconnect(m_destroyLink);
 }
 
 void TDBLookupComboBox::setListSource(TDataSource *source)
@@ -45,8 +46,10 @@ void TDBLookupComboBox::setListSource(TDataSource *source)
         return;
     QObject::disconnect(m_eventLink);
     QObject::disconnect(m_changeLink);
+    QObject::disconnect(m_destroyLink);
     m_listSource = source;
     if (source) {
+        m_destroyLink = connect(source, &QObject::destroyed, this, [this] { rebuild(); });
         m_eventLink = connect(source, &TDataSource::dataEvent, this,
                               [this](TDataEvent event, qintptr) { onDataEvent(event); });
         m_changeLink = connect(source, &TDataSource::dataSetChanged, this, [this] {

@@ -59,6 +59,7 @@ private:
     QPointer<TDataSource> m_listSource;
     QMetaObject::Connection m_eventLink;
     QMetaObject::Connection m_changeLink;
+    QMetaObject::Connection m_destroyLink;
     QString m_keyField;
     QString m_listField;
     QVariant m_keyValue;
