@@ -90,7 +90,7 @@ QString settingsFilePath()
 TFirstConnectInfo firstConnectInfoFromBytes(const QByteArray &block)
 {
     if (block.size() < SettingsFileSize)
-        throw EInOutError(QStringLiteral("The settings block has %1 bytes instead of %2.")
+        throw EInOutError(QStringLiteral("Блок настроек короче %2 байт: %1.")
                               .arg(block.size())
                               .arg(SettingsFileSize));
     TFirstConnectInfo info;
@@ -104,16 +104,21 @@ TFirstConnectInfo firstConnectInfoFromBytes(const QByteArray &block)
 TFirstConnectInfo readFirstConnectInfo(const QString &path)
 {
     // The user has to find the file from the message alone, so it names the file and the fault.
-    const QString shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-    if (!QFileInfo::exists(path))
+    const QFileInfo about(path);
+    const QString shown = QDir::toNativeSeparators(about.absoluteFilePath());
+    const auto unreadable = [&shown](const QString &why) {
+        return EInOutError(QStringLiteral("Файл настроек %1 не читается: %2").arg(shown, why));
+    };
+    if (!about.exists())
         throw EInOutError(QStringLiteral("Файл настроек %1 не найден.").arg(shown));
+    if (about.isDir())
+        throw unreadable(QStringLiteral("это папка."));
     QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
-        throw EInOutError(QStringLiteral("Файл настроек %1 не читается: %2")
-                              .arg(shown, QFileInfo(path).isDir() ? QStringLiteral("это папка.") : file.errorString()));
+    if (!file.open(QIODevice::ReadOnly))
+        throw unreadable(file.errorString());
     const QByteArray block = file.read(SettingsFileSize);
     if (file.error() != QFileDevice::NoError)
-        throw EInOutError(QStringLiteral("Файл настроек %1 не читается: %2").arg(shown, file.errorString()));
+        throw unreadable(file.errorString());
     if (block.size() < SettingsFileSize)
         throw EInOutError(QStringLiteral("Файл настроек %1 испорчен: в нём %2 байт вместо %3.")
                               .arg(shown)

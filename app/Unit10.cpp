@@ -220,6 +220,7 @@ void TForm8::FormCreate()
     Label1->adjustSize();
     AttemptCount = 0;
     ChangeMode = false;
+    // Double buffering needs no switch: every window is painted off screen first.
 }
 
 bool TForm8::eventFilter(QObject *watched, QEvent *event)

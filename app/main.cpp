@@ -1,7 +1,7 @@
 // The program's entry point: the application, the data module, the main window whose creation signs in,
 // and the message loop.
-#include "app/StandInMainWindow.h"
 #include "data/Unit1.h"
+#include "journal/Unit2.h"
 #include "toolkit/ui/Application.h"
 
 #include <QApplication>
@@ -14,7 +14,7 @@ int main(int argc, char *argv[])
     Application->setShowMainForm(false);
 
     TDM_YOT dataModule;
-    TStandInMainWindow mainWindow;
+    TForm2 mainWindow;
     Application->setMainForm(&mainWindow);
     // Shows the main window only after a successful sign-in; ends at once after a cancelled one.
     return Application->Run();

@@ -9,14 +9,12 @@
 #include <QElapsedTimer>
 #include <QTextStream>
 
-#include <cstdio>
-
 namespace {
 
 QTextStream out(stdout);
 
-/// Fills mark_mag with rows like a faculty's journal: 25 students, 40 disciplines, five forms of
-/// assessment, and every 50th row repeating its predecessor's discipline and form.
+/// Fills mark_mag with journal-like rows: each its own discipline with one of five forms of assessment,
+/// except every 50th row, which repeats its predecessor's pair.
 bool fillJournal(const TestDatabase &db, int rows, QString *error)
 {
     const auto admin = db.administrator();
@@ -35,8 +33,8 @@ bool fillJournal(const TestDatabase &db, int rows, QString *error)
     int discipline = 1, examination = 1;
     for (int i = 0; i < rows; ++i) {
         if (i % 50 != 49) {
-            discipline = 1 + (i * 7) % 40;
-            examination = 1 + (i / 40) % 5;
+            discipline = 1 + i;
+            examination = 1 + i % 5;
         }
         const QVariantList values{1, 1 + i % 4, 1 + i % 25, discipline, examination, 31 + i % 5, 1 + i % 12,
                                   QString::number(1000 + i), QDateTime(QDate(2016, 1, 1).addDays(i % 300), QTime(0, 0)),
@@ -50,9 +48,9 @@ bool fillJournal(const TestDatabase &db, int rows, QString *error)
 }
 
 struct Figures {
-    qint64 openMs = 0;
-    qint64 activateMs = 0;
-    qint64 recordByRecordMs = 0;
+    double openMs = 0;
+    double activateMs = 0;
+    double recordByRecordMs = 0;
     int duplicates = 0;
     bool same = false;
 };
@@ -69,6 +67,10 @@ bool measure(int rows, Figures *figures, QString *error)
 
     // The demo editor's database login; its password is the one the server made up.
     const auto admin = db.administrator();
+    if (!admin) {
+        *error = QStringLiteral("no administrator session");
+        return false;
+    }
     const olm::server::Outcome login =
         admin->execute(QStringLiteral("SELECT password FROM srv_db_logins WHERE name = 'petrova'"));
     if (!login.firstResult() || login.firstResult()->rows.empty()) {
@@ -93,12 +95,12 @@ bool measure(int rows, Figures *figures, QString *error)
     QElapsedTimer timer;
     timer.start();
     journal.Open();
-    figures->openMs = timer.elapsed();
+    figures->openMs = double(timer.nsecsElapsed()) / 1e6;
     events.DuplicateFields().Add(journal.FieldByName(QStringLiteral("id_discipline")));
     events.DuplicateFields().Add(journal.FieldByName(QStringLiteral("id_examination")));
     timer.restart();
     events.setActive(true);
-    figures->activateMs = timer.elapsed();
+    figures->activateMs = double(timer.nsecsElapsed()) / 1e6;
     if (!events.Active()) {
         *error = QStringLiteral("the component did not switch on");
         return false;
@@ -114,7 +116,7 @@ bool measure(int rows, Figures *figures, QString *error)
         events.CheckDuplicate();
         journal.Next();
     }
-    figures->recordByRecordMs = timer.elapsed();
+    figures->recordByRecordMs = double(timer.nsecsElapsed()) / 1e6;
     figures->same = leftAsTheAlgorithmSays && events.DuplicateList().toStringList() == scanned;
     return true;
 }
@@ -142,8 +144,8 @@ int main(int argc, char **argv)
             out.flush();
             return 1;
         }
-        out << rows << '\t' << figures.openMs << '\t' << figures.activateMs << '\t' << figures.recordByRecordMs << '\t'
-            << figures.duplicates << '\t' << (figures.same ? "yes" : "NO") << "\n";
+        out << qSetRealNumberPrecision(1) << Qt::fixed << rows << '\t' << figures.openMs << '\t' << figures.activateMs
+            << '\t' << figures.recordByRecordMs << '\t' << figures.duplicates << '\t' << (figures.same ? "yes" : "NO") << "\n";
         out.flush();
         if (!figures.same)
             return 1;

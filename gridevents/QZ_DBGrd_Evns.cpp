@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QSet>
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -37,7 +38,8 @@ bool isBareFilterValue(const QString &text)
             return false;
     }
     for (const QLatin1String word : {QLatin1String("and"), QLatin1String("or")}) {
-        if (text.startsWith(word, Qt::CaseInsensitive) && (text.size() == word.size() || !isFilterNameChar(text.at(word.size()))))
+        const bool isWord = text.size() == word.size() || !isFilterNameChar(text.at(word.size()));
+        if (isWord && text.startsWith(word, Qt::CaseInsensitive))
             return false;
     }
     return true;
@@ -81,32 +83,37 @@ class KeyFilterScope {
 public:
     KeyFilterScope(TDataSet *dataSet, const QString &filter) : m_dataSet(dataSet)
     {
-        m_dataSet->setFilter(filter);
-        m_dataSet->setFiltered(true);
+        try {
+            m_dataSet->setFilter(filter);
+            m_dataSet->setFiltered(true);
+        } catch (...) {
+            unfilterQuietly();
+            throw;
+        }
     }
     ~KeyFilterScope()
     {
         if (m_dataSet)
-            clear();
+            unfilterQuietly();
     }
     KeyFilterScope(const KeyFilterScope &) = delete;
     KeyFilterScope &operator=(const KeyFilterScope &) = delete;
 
-    /// Takes the filter off now (the normal way out); the destructor then does nothing.
-    void release()
-    {
-        clear();
-        m_dataSet = nullptr;
-    }
+    /// Takes the filter off now, the normal way out.
+    void release() { unfilter(std::exchange(m_dataSet, nullptr)); }
 
 private:
-    void clear()
+    static void unfilter(TDataSet *dataSet)
+    {
+        dataSet->setFiltered(false);
+        dataSet->setFilter(QString());
+    }
+    void unfilterQuietly() noexcept
     {
         try {
-            m_dataSet->setFiltered(false);
-            m_dataSet->setFilter(QString());
+            unfilter(m_dataSet);
         } catch (...) {
-            // Unwinding already carries the error that matters.
+            // The error on its way out is the one that matters.
         }
     }
     TDataSet *m_dataSet;
@@ -256,8 +263,6 @@ TQZDBGridEvents::TQZDBGridEvents(QObject *owner)
 TQZDBGridEvents::~TQZDBGridEvents()
 {
     HookGrid(nullptr, false);
-    m_grid = nullptr;
-    QObject::disconnect(m_uniqueFieldWatch);
 }
 
 void TQZDBGridEvents::setDBGridEh(TQZDBGridEh *grid)
@@ -462,6 +467,7 @@ void TQZDBGridEvents::scanDuplicates(TDataSet *ds)
     // same text are exactly the records such a filter finds, when it compares exactly (integers, texts),
     // so counting the filter texts in one pass gives the same DuplicateList in the same order. Only the
     // records whose filter may find more than its own text take their filtered count.
+    // The per-record check takes any earlier filter off at its first record; here it goes before the walk.
     ds->setFiltered(false);
     ds->setFilter(QString());
     struct Scanned {
@@ -527,7 +533,8 @@ void TQZDBGridEvents::GridDrawColumnCell(QObject *Sender, const QRect &Rect, int
         font = &attr.Font();
     };
     if (State == gdSelected) {
-        // A row being typed keeps the column's look.
+        // While a new row is typed the highlight gives way to the column's look, unless rows are
+        // selected (and the editor is not always shown).
         if (!(inserting && (alwaysShowEditor || noRowSelected))) {
             if (IsFixedColumn(Column)) {
                 color = m_attributes->FixedAttr().SelColor();
@@ -563,9 +570,7 @@ void TQZDBGridEvents::GridKeyDown(QObject *Sender, quint16 &Key, TShiftState Shi
 {
     if (OnKeyDown)
         OnKeyDown(Sender, Key, Shift);
-    if (!Shift.testFlag(ssCtrl))
-        return;
-    // The Ctrl bindings of the edit actions come with the row clipboard.
+    // The Ctrl bindings of the row edit actions come with the row clipboard.
 }
 
 bool TQZDBGridEvents::actionRefused()

@@ -54,8 +54,6 @@ public:
     TColor Color() const { return m_color; }
     /// Stores and repaints only when the value changes.
     void setColor(TColor color);
-    /// Whether a form file would write Color.
-    bool ColorStored() const { return m_color != ColorDefault; }
 
     /// The grid repainted on a change; null until the component hands its grid over.
     TQZDBGridEh *Grid() const { return m_grid; }
@@ -195,7 +193,9 @@ public:
     /// The fields whose values together must not repeat; the owner fills it.
     TFieldList &DuplicateFields() { return m_duplicateFields; }
 
+    /// Completion and failure of the component's operations, by ErrorId; raised only when assigned.
     TQZDBEGridError OnQZDBEGridError;
+    /// Replaces the built-in question before a cut or a delete.
     TQZDBEOnConfirmDelete OnQZDBEOnConfirmDelete;
     /// The owner's key-down handler for the grid, called before the component acts on the key.
     TKeyEvent OnKeyDown;
@@ -245,7 +245,6 @@ private:
 
     std::unique_ptr<TQZDBAttributes> m_attributes;
     TQZDBGridEh *m_grid = nullptr;
-    QList<QMetaObject::Connection> m_gridWatches;
     TField *m_uniqueField = nullptr;
     QMetaObject::Connection m_uniqueFieldWatch;
     TDBGridEhEditActions m_editActions = 0;

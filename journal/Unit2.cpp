@@ -16,9 +16,11 @@
 
 #include <QCloseEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -110,6 +112,23 @@ void paintBackground(QWidget *widget, TColor color)
     widget->setAutoFillBackground(true);
 }
 
+// Bands and rows of the window touch each other, as the panels of the form do.
+template<class Layout>
+Layout *flush(Layout *layout)
+{
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    return layout;
+}
+
+QWidget *panel(QWidget *parent, const char *name, int height)
+{
+    auto *band = new QWidget(parent);
+    band->setObjectName(QString::fromLatin1(name));
+    band->setFixedHeight(height);
+    return band;
+}
+
 QFrame *bevel(QWidget *parent, const char *name)
 {
     auto *frame = new QFrame(parent);
@@ -137,6 +156,9 @@ TForm2::TForm2(QWidget *parent) : QWidget(parent)
     paintBackground(this, clSilver);
     setMinimumSize(803, 326);
     resize(DesignedWidth, DesignedHeight);
+    // Where it goes when it is restored from maximised.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
     createControls();
     configureGridEvents();
     wireEvents();
@@ -157,9 +179,7 @@ TForm2::~TForm2()
 
 void TForm2::createControls()
 {
-    auto *bands = new QVBoxLayout(this);
-    bands->setContentsMargins(0, 0, 0, 0);
-    bands->setSpacing(0);
+    auto *bands = flush(new QVBoxLayout(this));
 
     InfoPanel = new QLabel(this);
     InfoPanel->setObjectName(QStringLiteral("InfoPanel"));
@@ -177,9 +197,7 @@ void TForm2::createControls()
 
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    auto *client = new QVBoxLayout(Panel1);
-    client->setContentsMargins(0, 0, 0, 0);
-    client->setSpacing(0);
+    auto *client = flush(new QVBoxLayout(Panel1));
     bands->addWidget(Panel1, 1);
 
     createSelectionBar();
@@ -190,9 +208,8 @@ void TForm2::createControls()
     client->addWidget(Bevel4);
 
     createGrid();
-    auto *gridRow = new QHBoxLayout;
-    gridRow->setContentsMargins(0, 0, 0, 0);
-    gridRow->setSpacing(0);
+    auto *gridRow = flush(new QHBoxLayout);
+    client->addLayout(gridRow, 1);
     Bevel1 = bevel(Panel1, "Bevel1");
     Bevel1->setFixedWidth(6);
     Bevel3 = bevel(Panel1, "Bevel3");
@@ -200,7 +217,6 @@ void TForm2::createControls()
     gridRow->addWidget(Bevel1);
     gridRow->addWidget(DBGridEh1, 1);
     gridRow->addWidget(Bevel3);
-    client->addLayout(gridRow, 1);
 
     createStatusBar();
     bands->addWidget(Panel2);
@@ -214,15 +230,9 @@ void TForm2::createControls()
 
 void TForm2::createSelectionBar()
 {
-    Panel3 = new QWidget(Panel1);
-    Panel3->setObjectName(QStringLiteral("Panel3"));
-    Panel3->setFixedHeight(38);
-    auto *holder = new QVBoxLayout(Panel3);
-    holder->setContentsMargins(0, 0, 0, 0);
-    holder->setSpacing(0);
-    Panel4 = new QWidget(Panel3);
-    Panel4->setObjectName(QStringLiteral("Panel4"));
-    Panel4->setFixedHeight(31);
+    Panel3 = panel(Panel1, "Panel3", 38);
+    auto *holder = flush(new QVBoxLayout(Panel3));
+    Panel4 = panel(Panel3, "Panel4", 31);
     holder->addWidget(Panel4);
     holder->addStretch(1);
 
@@ -314,11 +324,8 @@ void TForm2::createGridColumns()
 
 void TForm2::createStatusBar()
 {
-    Panel2 = new QWidget(this);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setFixedHeight(19);
-    auto *holder = new QVBoxLayout(Panel2);
-    holder->setContentsMargins(0, 0, 0, 0);
+    Panel2 = panel(this, "Panel2", 19);
+    auto *holder = flush(new QVBoxLayout(Panel2));
     StatusBar1 = new TStatusBar(Panel2);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     holder->addWidget(StatusBar1);

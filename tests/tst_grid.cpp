@@ -218,6 +218,7 @@ private slots:
     void insertRefusedWhenAborted();
     void downOnLastRowAppends();
     void ctrlDeleteConfirms();
+    void editActionsOnlyWhenEnabled();
     void lookupColumnStoresChosenKey();
     void lookupUpdateDataHandled();
     void dateEditorMask_data();
@@ -800,6 +801,36 @@ void TestGrid::ctrlDeleteConfirms()
         QVERIFY(answers.shown().isEmpty());
         QCOMPARE(f.query.RecordCount(), rows - 2);
     }
+}
+
+void TestGrid::editActionsOnlyWhenEnabled()
+{
+    GridForm f;
+    OPEN_FORM(f);
+    f.grid->setOptions(f.grid->Options | dgMultiSelect);
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("untouched"));
+    f.key(Qt::Key_A, Qt::ControlModifier);
+    f.key(Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(f.grid->SelectedRows().Count(), 0);
+    QCOMPARE(clipboard->text(), QStringLiteral("untouched"));
+
+    f.grid->EditActions = geaCopyEh | geaSelectAllEh | geaPasteEh;
+    f.key(Qt::Key_C, Qt::ControlModifier);   // no row selected: the current cell
+    QCOMPARE(clipboard->text(), QStringLiteral("r1"));
+    f.key(Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(f.grid->SelectedRows().Count(), 5);
+    f.key(Qt::Key_C, Qt::ControlModifier);
+    const QStringList lines = clipboard->text().split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 5);
+    QVERIFY2(lines[2].startsWith(QStringLiteral("r3\tМедведев А. П.")), qPrintable(lines[2]));
+
+    clipboard->setText(QStringLiteral("pasted\tignored"));
+    f.grid->SelectedRows().Clear();
+    f.click(0, 3);
+    f.key(Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(f.field("p35")->AsString(), QStringLiteral("pasted"));
+    QCOMPARE(f.query.State(), dsEdit);
 }
 
 void TestGrid::lookupColumnStoresChosenKey()

@@ -187,7 +187,6 @@ class TestGridEvents : public QObject {
     Q_OBJECT
 
 private slots:
-    void attributesStartWithTheirLooks();
     void attributesRepaintOnlyOnARealChange();
     void textPositions_data();
     void textPositions();
@@ -214,28 +213,6 @@ private slots:
     void selectedAndFocusedCells();
     void rowBeingInsertedKeepsTheColumnLook();
 };
-
-void TestGridEvents::attributesStartWithTheirLooks()
-{
-    const TQZDBAttributes attributes;
-    const TFont plain;
-    QCOMPARE(attributes.SelAttr().Color(), clBlack);
-    QCOMPARE(attributes.SelAttr().Font().Color(), clWhite);
-    QCOMPARE(attributes.AfterPasteAttr().Color(), clInfoBk);
-    QCOMPARE(attributes.AfterPasteAttr().Font(), plain);
-    QCOMPARE(attributes.DuplicateAttr().Color(), clGreen);
-    QCOMPARE(attributes.ErrorAttr().Color(), clRed);
-    QCOMPARE(attributes.FocusedAttr().Color(), TColor(5197647));
-    QCOMPARE(attributes.FocusedAttr().Font().Color(), clWhite);
-    QCOMPARE(attributes.FocusedAttr().Font().Style(), TFontStyles(fsBold));
-    QCOMPARE(attributes.FixedAttr().SelColor(), clMoneyGreen);
-    QCOMPARE(attributes.FixedAttr().SelFont().Style(), TFontStyles(fsBold));
-    QCOMPARE(attributes.FixedAttr().List().Count(), 0);
-    QVERIFY(!attributes.SelAttr().Grid());
-    QVERIFY(!attributes.FixedAttr().Grid());
-    // Form files leave out clBlue, which is not what a new attribute has.
-    QVERIFY(attributes.SelAttr().ColorStored());
-}
 
 void TestGridEvents::attributesRepaintOnlyOnARealChange()
 {

@@ -253,6 +253,14 @@ void TestLookupCombo::enterIsRaisedOnFocus()
     f.other->setFocus();
     f.box->setFocus(Qt::MouseFocusReason);
     QCOMPARE(entered, 2);
+    // Scrolling over the box chooses nothing.
+    int clicks = 0;
+    f.box->OnClick = [&](QObject *) { ++clicks; };
+    QWheelEvent wheel(QPointF(5, 5), f.box->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(f.box, &wheel);
+    QCOMPARE(clicks, 0);
+    QVERIFY(f.box->KeyValue().isNull());
     f.box->setEnabled(false);
     QVERIFY(!f.box->Enabled());
     f.box->setWidth(257);

@@ -25,6 +25,7 @@ private slots:
     void clientStatements();
     void journalColumnsDescribeTheTable();
     void valuesAreTyped();
+    void boundValuesOfEveryType();
 
     void optimisticUpdateCountsExactly();
     void staleRowOfAnotherSessionMatchesNothing();
@@ -327,6 +328,32 @@ void TestServer::valuesAreTyped()
     QCOMPARE(row.at(5).metaType().id(), int(QMetaType::Int));
     QCOMPARE(outcome.firstResult()->columns.at(6).readOnly, true);
     QCOMPARE(row.at(6).toInt(), 1);
+}
+
+void TestServer::boundValuesOfEveryType()
+{
+    auto editor = sessionFor(QStringLiteral("editor"));
+    QVERIFY(editor);
+    const Outcome outcome = editor->execute(
+        QStringLiteral("UPDATE [mark_mag] SET [primech] = ?, [dopusk_izm] = ?, [id_estimation_other] = ?, [id_teacher] = ?, "
+                       "[p35] = ?, [p36] = ?, [OLM_Update] = ?, [oper] = ? WHERE [id_mark_mag] = ?"),
+        {QStringLiteral("н/д"), true, QVariant(QMetaType(QMetaType::Int)), 2.0, QString(), QVariant(QMetaType(QMetaType::QDateTime)),
+         QDate(2024, 2, 29), QVariant(QMetaType(QMetaType::QString)), qint64(1)});
+    QVERIFY_OK(outcome);
+    QCOMPARE(outcome.rowsAffected, qint64(1));
+    const Outcome read = editor->execute(
+        QStringLiteral("SELECT primech, dopusk_izm, id_estimation_other, id_teacher, p35, p36, oper FROM mark_mag WHERE id_mark_mag = 1"));
+    const QVariantList &row = read.firstResult()->rows.front();
+    QCOMPARE(row.at(0), QVariant(QStringLiteral("н/д")));
+    QCOMPARE(row.at(1), QVariant(true));
+    QVERIFY(row.at(2).isNull());
+    QCOMPARE(row.at(3), QVariant(2));
+    QCOMPARE(row.at(4), QVariant(QString())); // an empty text is not NULL
+    QVERIFY(!row.at(4).isNull());
+    QVERIFY(row.at(5).isNull());
+    QVERIFY(row.at(6).isNull());
+    QCOMPARE(editor->execute(QStringLiteral("UPDATE mark_mag SET id_teacher = ? WHERE id_mark_mag = 1"), {2.5}).error,
+             QStringLiteral("Conversion failed when converting a value to data type int (column 'id_teacher')."));
 }
 
 // ---- write-back and concurrency -----------------------------------------------------------------------

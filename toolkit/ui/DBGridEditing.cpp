@@ -94,19 +94,6 @@ QVariant parseMaskedDate(const QString &text, const TField *field)
     return QDateTime(date, QTime(0, 0));
 }
 
-bool sameKey(const QVariant &a, const QVariant &b)
-{
-    if (a.isNull() || b.isNull())
-        return false;
-    bool aNumber = false;
-    bool bNumber = false;
-    const qlonglong x = a.toLongLong(&aNumber);
-    const qlonglong y = b.toLongLong(&bNumber);
-    if (aNumber && bNumber)
-        return x == y;
-    return a.toString() == b.toString();
-}
-
 /// The lookup field's list: result texts of the list's rows in its current order, keys as item data.
 void fillLookupItems(QComboBox *box, const TField *field)
 {
@@ -429,7 +416,7 @@ void TDBGridEhPrivate::loadEditor(QWidget *editorWidget, int col)
                 const QVariant key = lookupKeyValue(field);
                 int found = -1;
                 for (int i = 0; i < box->count() && found < 0; ++i) {
-                    if (sameKey(box->itemData(i), key))
+                    if (sameKeyValue(box->itemData(i), key))
                         found = i;
                 }
                 box->setCurrentIndex(found);

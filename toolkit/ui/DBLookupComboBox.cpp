@@ -7,23 +7,7 @@
 #include <QFocusEvent>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
-
-namespace {
-
-bool sameValue(const QVariant &a, const QVariant &b)
-{
-    if (a.isNull() || b.isNull())
-        return false;
-    bool aNumber = false;
-    bool bNumber = false;
-    const qlonglong x = a.toLongLong(&aNumber);
-    const qlonglong y = b.toLongLong(&bNumber);
-    if (aNumber && bNumber)
-        return x == y;
-    return a.toString() == b.toString();
-}
-
-} // namespace
+#include <QWheelEvent>
 
 TDBLookupComboBox::TDBLookupComboBox(QWidget *parent) : QComboBox(parent)
 {
@@ -99,9 +83,15 @@ void TDBLookupComboBox::setWidth(int width)
 void TDBLookupComboBox::focusInEvent(QFocusEvent *event)
 {
     QComboBox::focusInEvent(event);
-    // Coming back from the own drop-down is no entering.
-    if (event->reason() != Qt::PopupFocusReason && OnEnter)
+    // Coming back from the own drop-down or to the window is no entering.
+    const Qt::FocusReason reason = event->reason();
+    if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && OnEnter)
         runDataControlOperation([this] { OnEnter(this); });
+}
+
+void TDBLookupComboBox::wheelEvent(QWheelEvent *event)
+{
+    event->ignore();
 }
 
 void TDBLookupComboBox::onDataEvent(TDataEvent event)
@@ -144,7 +134,7 @@ void TDBLookupComboBox::rebuild()
 int TDBLookupComboBox::itemOfKey(const QVariant &key) const
 {
     for (int i = 0; i < count(); ++i) {
-        if (sameValue(itemData(i), key))
+        if (sameKeyValue(itemData(i), key))
             return i;
     }
     return -1;

@@ -48,6 +48,8 @@ public:
 
 protected:
     void focusInEvent(QFocusEvent *event) override;
+    /// The wheel scrolls the form, never chooses: a choice reloads what depends on the box.
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     void onDataEvent(TDataEvent event);
