@@ -57,7 +57,12 @@ void TJournalHistoryWriters::ExecuteLogStatements(QStringList &List) const
 {
     for (const QString &statement : List) {
         m_exec.setSQLText(statement);
-        m_exec.ExecSQL();
+        try {
+            m_exec.ExecSQL();
+        } catch (const EDatabaseError &error) {
+            // Told apart from a refused row, so that code which quietly drops post errors still shows this.
+            throw ELogEntryRefused(error.Message);
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "data/log_u.h"
+#include "toolkit/data/Exceptions.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,12 @@
 class TADOQuery;
 class TDataSet;
 class TIdIPWatch;
+
+/// A log entry the server refused after the row it describes was written; Message is the server's text.
+class ELogEntryRefused : public EDatabaseError {
+public:
+    using EDatabaseError::EDatabaseError;
+};
 
 /// The three callbacks of the journal's change history. Holds references to the window's LoginName,
 /// ComputerName and address watcher and to the data module's ADOQ_Exec; all of them must outlive it.
@@ -26,7 +33,7 @@ public:
     /// Adds the log entry of one deleted row to List; Description is the row's field list.
     void LogRecordDeleted(const QString &Description, TDataSet *DataSet, const QString &TableName,
                           const QString &KeyFieldName, QStringList &List) const;
-    /// Runs the statements one by one, in list order; a rejected one raises and stops the rest.
+    /// Runs the statements one by one, in list order; a rejected one raises ELogEntryRefused and stops the rest.
     void ExecuteLogStatements(QStringList &List) const;
 
     /// The insert of one log entry. The table name and the description go in as they are (descriptions

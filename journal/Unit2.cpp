@@ -624,6 +624,10 @@ void TForm2::PostPendingEdits(TDataSet *DataSet)
         if (DataSet->State() != dsEdit && DataSet->State() != dsInsert)
             DataSet->Edit();
         DataSet->Post();
+    } catch (const ELogEntryRefused &error) {
+        // The row is written but its log entry is not: lost history must not pass unseen.
+        if (Application)
+            Application->HandleException(error);
     } catch (...) {
         // The journal's error events have told the user already.
     }

@@ -189,9 +189,9 @@ bool groupsAndStudents(Filler &f)
 }
 
 // Deterministic "random" marks, so every demo database is the same.
-int pick(int seed, std::initializer_list<int> choices)
+int pick(int variant, std::initializer_list<int> choices)
 {
-    const auto index = size_t((seed * 7919 + 13) % int(choices.size()));
+    const auto index = size_t((variant * 7919 + 13) % int(choices.size()));
     return *(choices.begin() + index);
 }
 
@@ -210,7 +210,7 @@ bool journal(Filler &f)
                               QStringLiteral("id_semester"), QStringLiteral("id_teacher"), QStringLiteral("p35"),
                               QStringLiteral("p36"), QStringLiteral("id_f_est"), QStringLiteral("u_date"),
                               QStringLiteral("OLM_User"), QStringLiteral("OLM_Update")};
-    int seed = 0;
+    int variant = 0;
     int student = 0;
     for (int gi = 0; gi < 4; ++gi) {
         const Group &g = groups[gi];
@@ -222,17 +222,17 @@ bool journal(Filler &f)
                 const bool current = p.semester == g.semesters;
                 if (current && si >= 2)
                     continue; // the current semester: rows are created when the journal is opened
-                ++seed;
+                ++variant;
                 const int mark = current && si == 1
                     ? 0
-                    : (p.examination == 2 ? pick(seed, {20, 20, 20, 20, 11, 20, 33, 20, 44, 55, 20})
-                                          : pick(seed, {14, 13, 12, 35, 34, 32, 14, 10, 13, 31, 12}));
-                const QDate date = sessionDate(g, p.semester, seed);
+                    : (p.examination == 2 ? pick(variant, {20, 20, 20, 20, 11, 20, 33, 20, 44, 55, 20})
+                                          : pick(variant, {14, 13, 12, 35, 34, 32, 14, 10, 13, 31, 12}));
+                const QDate date = sessionDate(g, p.semester, variant);
                 const QVariant when = mark ? QVariant(QDateTime(date, QTime(0, 0))) : QVariant(QMetaType(QMetaType::QDateTime));
                 if (!f.insert(QStringLiteral("mark_mag"), columns,
                               {{QStringLiteral("д"), false, g.id, student, p.examination, p.discipline,
                                 mark ? QVariant(mark) : QVariant(QMetaType(QMetaType::Int)), p.semester, p.teacher,
-                                mark ? QVariant(QString::number(100 + seed)) : QVariant(QMetaType(QMetaType::QString)),
+                                mark ? QVariant(QString::number(100 + variant)) : QVariant(QMetaType(QMetaType::QString)),
                                 when, mark ? QVariant(1) : QVariant(QMetaType(QMetaType::Int)),
                                 QDateTime(date, QTime(12, 0)), QStringLiteral("petrova"), date}}))
                     return false;

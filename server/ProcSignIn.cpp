@@ -10,6 +10,8 @@
 #include "SessionPrivate.h"
 #include "Users.h"
 
+#include <QRegularExpression>
+
 namespace olm::server {
 
 namespace {
@@ -56,6 +58,24 @@ std::optional<QString> databasePassword(sqlite3 *db, const QString &login)
     return query.value(0).toString();
 }
 
+// A client asks for an update only when it is older than the current program: a newer one (a pilot of the
+// next version) must not be sent back. Versions compare as numbers ("OLM 9" is older than "OLM 16"); a program
+// of another name, or without a version, is told to update whenever it is not the current one.
+bool isOlderProgram(const QString &client, const QString &current)
+{
+    static const QRegularExpression named(QStringLiteral(R"(^(.*?)\s*(\d+(?:\.\d+)*)$)"));
+    const auto a = named.match(client.trimmed()), b = named.match(current.trimmed());
+    if (!a.hasMatch() || !b.hasMatch() || a.captured(1).compare(b.captured(1), Qt::CaseInsensitive) != 0)
+        return client != current;
+    const QStringList x = a.captured(2).split(QLatin1Char('.')), y = b.captured(2).split(QLatin1Char('.'));
+    for (qsizetype i = 0; i < qMax(x.size(), y.size()); ++i) {
+        const qlonglong left = x.value(i).toLongLong(), right = y.value(i).toLongLong();
+        if (left != right)
+            return left < right;
+    }
+    return false;
+}
+
 Outcome signIn(ProcedureContext &context, const SignInRequest &request)
 {
     SessionPrivate &session = context.session;
@@ -73,7 +93,7 @@ Outcome signIn(ProcedureContext &context, const SignInRequest &request)
     if (!verifierMatches(user->verifier, request.digest))
         return Outcome::failure(QString::fromUtf8(wrongSignIn));
 
-    const int update = request.program == configValue(db, currentProgramKey, QStringLiteral("OLM 16")) ? 0 : 3;
+    const int update = isOlderProgram(request.program, configValue(db, currentProgramKey, QStringLiteral("OLM 16"))) ? 3 : 0;
     if (!user->blockedMessage.isEmpty())
         return answer({}, {}, user->id, passwordDaysLeft(db, user->passwordChanged), user->blockedMessage, update);
 

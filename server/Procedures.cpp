@@ -93,9 +93,21 @@ bool bindArguments(const Procedure &procedure, const QList<tsql::Argument> &argu
     const qsizetype count = procedure.parameters.size();
     QList<std::optional<QVariant>> given(count);
     qsizetype position = 0;
+    bool namedSeen = false;
+    qsizetype number = 0;
     for (const tsql::Argument &argument : arguments) {
+        ++number;
         qsizetype index = position;
+        // A positional value after a named one, or a name given twice, could land on another parameter.
+        if (argument.name.isEmpty() && namedSeen) {
+            *error = QStringLiteral("Must pass parameter number %1 and subsequent parameters as '@name = value'. "
+                                    "After the form '@name = value' has been used, all subsequent parameters must "
+                                    "be passed in the form '@name = value'.")
+                         .arg(number);
+            return false;
+        }
         if (!argument.name.isEmpty()) {
+            namedSeen = true;
             index = -1;
             for (qsizetype i = 0; i < count; ++i) {
                 if (procedure.parameters.at(i).name.compare(argument.name, Qt::CaseInsensitive) == 0)
@@ -110,6 +122,10 @@ bool bindArguments(const Procedure &procedure, const QList<tsql::Argument> &argu
         }
         if (index >= count) {
             *error = QStringLiteral("Procedure or function %1 has too many arguments specified.").arg(procedure.name);
+            return false;
+        }
+        if (!argument.name.isEmpty() && given.at(index)) {
+            *error = QStringLiteral("Parameter '%1' was supplied multiple times.").arg(procedure.parameters.at(index).name);
             return false;
         }
         given[index] = argument.value;

@@ -200,6 +200,7 @@ private slots:
     void databaseErrorLeavesTheWindowUsable_data();
     void databaseErrorLeavesTheWindowUsable();
 
+    void closingPostsThePendingEdit_data();
     void closingPostsThePendingEdit();
     void closingTellsWhenThePostIsRefused();
     void addressHistoryWrittenOnDestruction();
@@ -728,9 +729,23 @@ void TestJournal::databaseErrorLeavesTheWindowUsable()
     QVERIFY(w.DBLookupComboBox2->isEnabled());
 }
 
+void TestJournal::closingPostsThePendingEdit_data()
+{
+    QTest::addColumn<bool>("logRefused");
+    QTest::newRow("logged") << false;
+    // The row is written, its log entry is refused: the user must see the server's text, not lose it.
+    QTest::newRow("log entry refused") << true;
+}
+
 void TestJournal::closingPostsThePendingEdit()
 {
-    Journal j;
+    QFETCH(bool, logRefused);
+    Journal j(QLatin1String(DemoUsers::Editor), QLatin1String(DemoUsers::EditorPassword),
+              [logRefused](olm::server::Administration &admin) {
+                  if (logRefused)
+                      admin.execute(
+                          QStringLiteral("DELETE FROM srv_rights WHERE object = 'OLM_LOG' AND action = 'INSERT'"));
+              });
     QVERIFY2(j.window, qPrintable(j.db.error()));
     j.show();
     QVERIFY(j.chooseAll(Group1, Semester1, Student3));
@@ -743,7 +758,11 @@ void TestJournal::closingPostsThePendingEdit()
     QCOMPARE(journal->State(), dsBrowse);
     QCOMPARE(j.value(QStringLiteral("SELECT p35 FROM mark_mag WHERE id_mark_mag = ?"), {id}).toString(),
              QStringLiteral("777"));
-    QVERIFY(m_answers->shown().isEmpty());
+    QCOMPARE(j.value(QStringLiteral("SELECT COUNT(*) FROM OLM_LOG")).toInt(), logRefused ? 0 : 1);
+    const QList<ShownMessage> shown = m_answers->shown();
+    QCOMPARE(shown.size(), logRefused ? 1 : 0);
+    if (logRefused)
+        QVERIFY2(shown[0].text.contains(QLatin1String("OLM_LOG")), qPrintable(shown[0].text));
 }
 
 void TestJournal::closingTellsWhenThePostIsRefused()

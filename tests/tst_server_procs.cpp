@@ -36,6 +36,8 @@ private slots:
     void restoreBringsBackTickedRowsWithTheirIds();
     void deleteAndRestoreKeepEveryField();
     void failedRestoreChangesNothing();
+    void ambiguousArgumentsRunNothing_data();
+    void ambiguousArgumentsRunNothing();
 
     void procedureNamesAndBoundArguments_data();
     void procedureNamesAndBoundArguments();
@@ -167,6 +169,11 @@ void TestServerProcedures::signInAsksOtherProgramsToUpdate()
     };
     QCOMPARE(flag(QStringLiteral("OLM 16")), 0);
     QCOMPARE(flag(QStringLiteral("OLM 15")), 3);
+    // Versions compare as numbers, and a newer program is never sent back.
+    QCOMPARE(flag(QStringLiteral("OLM 9")), 3);
+    QCOMPARE(flag(QStringLiteral("OLM 17")), 0);
+    QCOMPARE(flag(QStringLiteral("OLM 16.1")), 0);
+    QCOMPARE(flag(QStringLiteral("Other 17")), 3);
     QVERIFY_OK(admin()->execute(QStringLiteral("UPDATE srv_config SET value = 'OLM 17' WHERE name = 'current_program'")));
     QCOMPARE(flag(QStringLiteral("OLM 16")), 3);
     QCOMPARE(flag(QStringLiteral("OLM 17")), 0);
@@ -449,6 +456,33 @@ void TestServerProcedures::failedRestoreChangesNothing()
     QVERIFY(!outcome.ok);
     QCOMPARE(outcome.error, QStringLiteral("Violation of PRIMARY KEY constraint. Cannot insert duplicate key in object 'dbo.mark_mag'."));
     QVERIFY(row(QStringLiteral("mark_mag"), 6).isEmpty());
+    QCOMPARE(count(QStringLiteral("del_mark_mag")), 2);
+}
+
+void TestServerProcedures::ambiguousArgumentsRunNothing_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("positional after named")
+        << "EXEC CTRL_Z_Mark_mag @semester = 2, 1"
+        << "Must pass parameter number 2 and subsequent parameters as '@name = value'. After the form '@name = value' "
+           "has been used, all subsequent parameters must be passed in the form '@name = value'.";
+    QTest::newRow("named twice") << "EXEC CTRL_Z_Mark_mag @group = 1, @semester = 3, @semester = 2"
+                                 << "Parameter '@semester' was supplied multiple times.";
+    QTest::newRow("named after positional") << "EXEC CTRL_Z_Mark_mag 3, 2, @group = 1"
+                                            << "Parameter '@group' was supplied multiple times.";
+}
+
+void TestServerProcedures::ambiguousArgumentsRunNothing()
+{
+    QFETCH(QString, statement);
+    QFETCH(QString, error);
+    auto session = editor();
+    QVERIFY(session);
+    QVERIFY_OK(session->execute(QStringLiteral("UPDATE del_mark_mag SET Check_ch = 1")));
+    const Outcome outcome = session->execute(statement);
+    QVERIFY(!outcome.ok);
+    QCOMPARE(outcome.error, error);
     QCOMPARE(count(QStringLiteral("del_mark_mag")), 2);
 }
 
