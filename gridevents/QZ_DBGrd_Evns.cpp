@@ -64,7 +64,8 @@ bool isIntegerField(const TField *field)
 QString filterValue(const TField *field, const QString &text, bool *exact)
 {
     if (field->IsStringType()) {
-        // The filter language reads a quoted text ending in '*' as a prefix; written bare it is the text itself.
+        // A text ending in '*' goes bare where it can and is otherwise counted by its filter, so the scan
+        // never relies on how a quoted star is read.
         if (text.endsWith(QLatin1Char('*'))) {
             if (isBareFilterValue(text))
                 return text;

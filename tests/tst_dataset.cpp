@@ -532,8 +532,10 @@ private slots:
         QTest::newRow("quoted integer") << "est2" << "id_examination='2'" << "id_examination = 2";
         QTest::newRow("bracketed name") << "est2" << "[id_examination]=2" << "id_examination = 2";
         QTest::newRow("not") << "est2" << "not id_examination=2" << "id_examination <> 2";
-        QTest::newRow("prefix") << "est2" << "p31='не*'"
+        QTest::newRow("prefix") << "est2" << "p31='не'*"
                                 << "p31 IN ('неуд', 'незачёт', 'не зачтено', 'недопуск', 'неявка')";
+        QTest::newRow("not a prefix") << "est2" << "p31 <> 'не'*"
+                                      << "p31 IS NULL OR p31 NOT IN ('неуд', 'незачёт', 'не зачтено', 'недопуск', 'неявка')";
         QTest::newRow("empty value is null") << "mark_mag" << "id_estimation=" << "id_estimation IS NULL";
         QTest::newRow("empty quotes are null or empty") << "mark_mag" << "p35=''" << "p35 IS NULL OR p35 = ''";
         QTest::newRow("empty value before and") << "mark_mag" << "id_estimation= and id_group=1"
@@ -587,6 +589,28 @@ private slots:
         QCOMPARE(q->Filter(), QStringLiteral("t_fio='О''Брайен Д. К.'"));
     }
 
+    void filterStarInsideValues()
+    {
+        QVERIFY(m_db->exec(QStringLiteral("UPDATE t_fio SET t_fio = 'Звезда*' WHERE id_teacher = 8")));
+        QVERIFY(m_db->exec(QStringLiteral("UPDATE t_fio SET t_fio = 'Звездачёт' WHERE id_teacher = 7")));
+        auto q = query(m_conn.get(), QStringLiteral("select * from t_fio"));
+        DS_VERIFY(q->Open());
+        const int all = q->RecordCount();
+        DS_VERIFY(q->setFiltered(true));
+        // Inside quotes a star is a character like any other; a bare one is that text itself.
+        for (const QString &filter : {QStringLiteral("t_fio='Звезда*'"), QStringLiteral("t_fio=Звезда*")}) {
+            DS_VERIFY(q->setFilter(filter));
+            QCOMPARE(q->RecordCount(), 1);
+            QCOMPARE(q->FieldByName(QStringLiteral("id_teacher"))->AsInteger(), 8);
+        }
+        DS_VERIFY(q->setFilter(QStringLiteral("t_fio<>'Звезда*'")));
+        QCOMPARE(q->RecordCount(), all - 1);
+        DS_VERIFY(q->setFilter(QStringLiteral("t_fio='Звезда'*")));
+        QCOMPARE(q->RecordCount(), 2);
+        DS_VERIFY(q->setFilter(QStringLiteral("t_fio='Звезда*'*")));
+        QCOMPARE(q->RecordCount(), 1);
+    }
+
     void filterErrors_data()
     {
         QTest::addColumn<QString>("filter");
@@ -602,6 +626,8 @@ private slots:
         QTest::newRow("trailing text") << "id_examination=1 2" << "unexpected text '2' at position 18";
         QTest::newRow("is without null") << "p31 is 5" << "NULL expected after IS for field 'p31'";
         QTest::newRow("only blanks after not") << "not" << "a field name is expected at the end";
+        QTest::newRow("prefix of a number") << "id_examination='2'*" << "a prefix match needs a text field, not 'id_examination'";
+        QTest::newRow("prefix with less") << "p31<'не'*" << "a prefix match of 'p31' needs = or <>";
     }
 
     void filterErrors()

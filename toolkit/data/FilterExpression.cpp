@@ -194,6 +194,12 @@ private:
             m_pos = pos;
             node.quoted = true;
             node.valueText = value;
+            if (peek() == QLatin1Char('*')) {
+                if (node.op != Op::Equal && node.op != Op::NotEqual)
+                    fail(QStringLiteral("a prefix match of '%1' needs = or <>").arg(node.fieldName));
+                ++m_pos;
+                node.prefix = true;
+            }
         } else if (atEnd() || peek() == QLatin1Char(')') || keywordAt(m_pos, QLatin1String("and"))
                    || keywordAt(m_pos, QLatin1String("or"))) {
             node.valueText.clear();
@@ -203,7 +209,7 @@ private:
                 ++m_pos;
             node.valueText = m_text.mid(start, m_pos - start);
         }
-        node.emptyValue = node.valueText.isEmpty();
+        node.emptyValue = node.valueText.isEmpty() && !node.prefix;
     }
 
     const QString &m_text;
@@ -223,14 +229,12 @@ void bindNode(Node &node, const TDataSet &dataSet, const Parser &parser)
         parser.fail(QStringLiteral("Field '%1' not found").arg(node.fieldName));
     if (node.kind == Node::IsNull || node.emptyValue)
         return;
-    QString text = node.valueText;
-    node.prefix = node.field->IsStringType() && node.quoted && text.endsWith(QLatin1Char('*'));
-    if (node.prefix)
-        text.chop(1);
     QString error;
     const TFieldType type = node.field->FieldKind() == fkLookup && node.field->DataType() == ftUnknown ? ftWideString
                                                                                                         : node.field->DataType();
-    if (!tryConvert(text, type, &node.value, &error))
+    if (node.prefix && type != ftString && type != ftWideString && type != ftFixedWideChar)
+        parser.fail(QStringLiteral("a prefix match needs a text field, not '%1'").arg(node.fieldName));
+    if (!tryConvert(node.valueText, type, &node.value, &error))
         parser.fail(QStringLiteral("%1 for field '%2'").arg(error, node.fieldName));
 }
 

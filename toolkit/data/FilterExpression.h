@@ -1,6 +1,7 @@
 // The dataset filter language: "name=value" terms (also <>, <, >, <=, >=, "is [not] null") joined by "and" and
-// "or", with "not" and parentheses. Values are bare or in single quotes (a doubled quote stands for one); an
-// empty value matches NULL and the empty text; a quoted text ending in '*' matches by prefix.
+// "or", with "not" and parentheses. Values are bare or in single quotes (a doubled quote stands for one) and
+// compare exactly; an empty value matches NULL and the empty text; a '*' after the closing quote ('ab'*) asks
+// for a prefix match with = or <>, so no character inside a value can widen the filter.
 #pragma once
 
 #include <QString>
