@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite headless; the exit status is ctest's.
+# Builds the client and the tests with assertions and sanitizers on, and runs the whole suite headless;
+# the exit status is ctest's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-build=${OLM_BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "$(nproc)"
+build=${OLM_TEST_BUILD_DIR:-build-tests}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOLM_SANITIZE=ON >/dev/null
+cmake --build "$build" -j "$(nproc)" --target olm_tests olm16 olm-admin
 cd "$build"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 300
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 600

@@ -8,6 +8,3 @@ olm_add_test(tst_lookupcombo
   LIBS olm_toolkit olm_server)
 olm_add_test(tst_stringgrid SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_stringgrid.cpp LIBS olm_toolkit)
 
-add_executable(grid-demo ${CMAKE_CURRENT_LIST_DIR}/grid_demo.cpp ${CMAKE_CURRENT_LIST_DIR}/support/TestDatabase.cpp)
-target_include_directories(grid-demo PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(grid-demo PRIVATE olm_toolkit olm_server)

@@ -1,5 +1,6 @@
 // olm-admin as an administrator runs it: the settings file, creating databases, users, trace, log and queries.
 #include "tst_server_support.h"
+#include "tests/support/TestMain.h"
 
 #include <QProcess>
 
@@ -336,5 +337,5 @@ void TestAdmin::usageMistakes()
     QVERIFY_RUN(admin({"--help"}));
 }
 
-QTEST_GUILESS_MAIN(TestAdmin)
+OLM_TEST_GUILESS_MAIN(TestAdmin)
 #include "tst_admin.moc"

@@ -9,6 +9,7 @@
 #include "toolkit/ui/DBGridEh.h"
 #include "toolkit/ui/DBLookupComboBox.h"
 #include "toolkit/ui/Dialogs.h"
+#include "tests/support/TestMain.h"
 
 #include <QtTest>
 
@@ -586,5 +587,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDataModule)
+OLM_TEST_MAIN(TestDataModule)
 #include "tst_datamodule.moc"

@@ -5,6 +5,7 @@
 
 #include "server/Database.h"
 #include "toolkit/data/ADODB.h"
+#include "tests/support/TestMain.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -1213,5 +1214,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDataSet)
+OLM_TEST_GUILESS_MAIN(TestDataSet)
 #include "tst_dataset.moc"

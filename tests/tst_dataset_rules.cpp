@@ -6,6 +6,7 @@
 #include "toolkit/data/Exceptions.h"
 #include "toolkit/data/FieldValue.h"
 #include "toolkit/data/WriteBack.h"
+#include "tests/support/TestMain.h"
 
 #include <QTest>
 
@@ -405,5 +406,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDataSetRules)
+OLM_TEST_GUILESS_MAIN(TestDataSetRules)
 #include "tst_dataset_rules.moc"

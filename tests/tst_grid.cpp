@@ -7,6 +7,7 @@
 #include "toolkit/ui/Application.h"
 #include "toolkit/ui/DBGridEh.h"
 #include "toolkit/ui/Dialogs.h"
+#include "tests/support/TestMain.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -1023,5 +1024,5 @@ void TestGrid::destroyingIsAnnounced()
     QCOMPARE(announced, raw);
 }
 
-QTEST_MAIN(TestGrid)
+OLM_TEST_MAIN(TestGrid)
 #include "tst_grid.moc"

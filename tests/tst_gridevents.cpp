@@ -4,6 +4,7 @@
 #include "server/Session.h"
 #include "tests/support/TestDatabase.h"
 #include "toolkit/data/ADODB.h"
+#include "tests/support/TestMain.h"
 
 #include <QImage>
 #include <QPixmap>
@@ -856,5 +857,5 @@ void TestGridEvents::rowBeingInsertedKeepsTheColumnLook()
     journal.query.Cancel();
 }
 
-QTEST_MAIN(TestGridEvents)
+OLM_TEST_MAIN(TestGridEvents)
 #include "tst_gridevents.moc"

@@ -9,6 +9,7 @@
 #include "tests/support/TestDatabase.h"
 #include "toolkit/ui/Application.h"
 #include "toolkit/ui/Dialogs.h"
+#include "tests/support/TestMain.h"
 
 #include <QtTest>
 
@@ -621,5 +622,5 @@ void TestHistory::rejectedLogStatementReachesCaller()
     QCOMPARE(j.stored(QStringLiteral("p35")).toString(), QStringLiteral("Y"));
 }
 
-QTEST_MAIN(TestHistory)
+OLM_TEST_MAIN(TestHistory)
 #include "tst_history.moc"

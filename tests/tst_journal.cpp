@@ -15,6 +15,7 @@
 #include "toolkit/ui/Application.h"
 #include "toolkit/ui/DBLookupComboBox.h"
 #include "toolkit/ui/Dialogs.h"
+#include "tests/support/TestMain.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -868,5 +869,5 @@ void TestJournal::editedMarkAndDateAreStoredAndLogged()
         QVERIFY(w.grab().save(QString::fromLocal8Bit(shot)));
 }
 
-QTEST_MAIN(TestJournal)
+OLM_TEST_MAIN(TestJournal)
 #include "tst_journal.moc"

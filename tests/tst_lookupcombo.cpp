@@ -6,6 +6,7 @@
 #include "toolkit/ui/Application.h"
 #include "toolkit/ui/DBLookupComboBox.h"
 #include "toolkit/ui/Dialogs.h"
+#include "tests/support/TestMain.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -267,5 +268,5 @@ void TestLookupCombo::enterIsRaisedOnFocus()
     QCOMPARE(f.box->Width(), 257);
 }
 
-QTEST_MAIN(TestLookupCombo)
+OLM_TEST_MAIN(TestLookupCombo)
 #include "tst_lookupcombo.moc"

@@ -4,6 +4,7 @@
 #include "platform/FakePlatform.h"
 #include "platform/IdIPWatch.h"
 #include "platform/Platform.h"
+#include "tests/support/TestMain.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -590,5 +591,5 @@ void TestPlatform::watcherStopsPollingWhenInactive()
     QCOMPARE(fake.localAddressCalls(), calls);
 }
 
-QTEST_MAIN(TestPlatform)
+OLM_TEST_MAIN(TestPlatform)
 #include "tst_platform.moc"

@@ -4,6 +4,7 @@
 
 #include "server/Database.h"
 #include "server/Session.h"
+#include "tests/support/TestMain.h"
 
 using namespace servertest;
 using olm::server::Administration;
@@ -844,5 +845,5 @@ void TestServer::traceRecordsWhatSessionsReceive()
     QVERIFY(!texts.contains(QStringLiteral("petrova SELECT 1")));
 }
 
-QTEST_GUILESS_MAIN(TestServer)
+OLM_TEST_GUILESS_MAIN(TestServer)
 #include "tst_server.moc"

@@ -3,6 +3,7 @@
 #include "tst_server_support.h"
 
 #include "server/Clock.h"
+#include "tests/support/TestMain.h"
 
 using namespace servertest;
 
@@ -515,5 +516,5 @@ void TestServerProcedures::procedureNamesAndBoundArguments()
     QCOMPARE(int(bound.firstResult()->rows.size()), 5);
 }
 
-QTEST_GUILESS_MAIN(TestServerProcedures)
+OLM_TEST_GUILESS_MAIN(TestServerProcedures)
 #include "tst_server_procs.moc"

@@ -13,6 +13,7 @@
 #include "toolkit/data/Exceptions.h"
 #include "toolkit/ui/Application.h"
 #include "toolkit/ui/Dialogs.h"
+#include "tests/support/TestMain.h"
 
 #include <QDir>
 #include <QFile>
@@ -458,5 +459,5 @@ void TestSignIn::failedListLoadingClearsTheLabel()
     QCOMPARE(shown.first().text, QStringLiteral("Invalid object name 'est2'."));
 }
 
-QTEST_MAIN(TestSignIn)
+OLM_TEST_MAIN(TestSignIn)
 #include "tst_signin.moc"

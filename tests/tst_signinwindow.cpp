@@ -13,6 +13,7 @@
 #include "toolkit/ui/Application.h"
 #include "toolkit/ui/Dialogs.h"
 #include "toolkit/ui/Forms.h"
+#include "tests/support/TestMain.h"
 
 #include <QApplication>
 #include <QFile>
@@ -623,5 +624,5 @@ void TestSignInWindow::startupSignedInShowsTheMainWindow()
     QVERIFY(shownByTheLoop);
 }
 
-QTEST_MAIN(TestSignInWindow)
+OLM_TEST_MAIN(TestSignInWindow)
 #include "tst_signinwindow.moc"

@@ -1,6 +1,7 @@
 // Tests of the string grid: counts, cells addressed column first, widths, fixed headings (their colour,
 // never current) and widening a column by dragging its line in a fixed row.
 #include "toolkit/ui/StringGrid.h"
+#include "tests/support/TestMain.h"
 
 #include <QtTest>
 
@@ -138,5 +139,5 @@ void TestStringGrid::columnsWidenByDragging()
     QCOMPARE(grid->ColWidths(1), 44);
 }
 
-QTEST_MAIN(TestStringGrid)
+OLM_TEST_MAIN(TestStringGrid)
 #include "tst_stringgrid.moc"

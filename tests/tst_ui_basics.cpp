@@ -7,6 +7,7 @@
 #include "toolkit/ui/Forms.h"
 #include "toolkit/ui/Graphics.h"
 #include "toolkit/ui/Keys.h"
+#include "tests/support/TestMain.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -671,5 +672,5 @@ void TestUiBasics::messageBeepReachesThePlatform()
     QCOMPARE(fake.beeps(), QList<unsigned>{0x30});
 }
 
-QTEST_MAIN(TestUiBasics)
+OLM_TEST_MAIN(TestUiBasics)
 #include "tst_ui_basics.moc"
