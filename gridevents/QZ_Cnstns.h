@@ -1,3 +1,3 @@
-// Constants unit of the grid behaviour component; it holds nothing and exists so that units that
-// include it keep building.
+// Constants of the grid behaviour component: none yet; the header exists so that files that include it
+// keep building.
 #pragma once

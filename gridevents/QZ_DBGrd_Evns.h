@@ -36,7 +36,7 @@ using TQZDBEOnConfirmDelete = std::function<void(QObject *Sender, bool &CanDelet
 /// A background colour with a font; repaints its grid when changed.
 class TQZDBGridAttr {
 public:
-    /// The colour that form files leave out (it differs from the construction value clBlack).
+    /// The colour a window's setup may leave unset; it differs from the construction value clBlack.
     static constexpr TColor ColorDefault = clBlue;
 
     TQZDBGridAttr();

@@ -7,7 +7,7 @@ namespace olm::server {
 
 namespace {
 
-constexpr int earliestYear = 1753; // as the datetime type of the original server
+constexpr int earliestYear = 1753; // the first year SQL Server's datetime type holds
 
 std::optional<QTime> parseTime(QString text)
 {
@@ -38,7 +38,7 @@ int fullYear(const QString &digits)
     const int year = digits.toInt();
     if (digits.size() > 2)
         return year;
-    return year < 50 ? 2000 + year : 1900 + year; // the two-digit cutoff of the original server
+    return year < 50 ? 2000 + year : 1900 + year; // SQL Server's two-digit year cutoff
 }
 
 std::optional<QDateTime> combine(int year, int month, int day, const QString &timeText)
@@ -88,7 +88,7 @@ std::optional<QDateTime> parseDateLiteral(const QString &text, const QString &or
 {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
-        return QDateTime(QDate(1900, 1, 1), QTime(0, 0)); // what the original server makes of ''
+        return QDateTime(QDate(1900, 1, 1), QTime(0, 0)); // SQL Server reads '' as its base date
 
     static const QRegularExpression iso(QStringLiteral(R"(^(\d{4})-(\d{1,2})-(\d{1,2})T(.+)$)"));
     if (const auto m = iso.match(trimmed); m.hasMatch())

@@ -51,7 +51,8 @@ QString typeName(const QVariant &value)
     }
 }
 
-// Converts as the original server converts procedure arguments; nothing when it would refuse.
+// Converts a procedure argument as SQL Server does, so a client gets the same values; nothing when SQL Server
+// would refuse it.
 std::optional<QVariant> convert(const QVariant &value, QMetaType::Type type)
 {
     if (!value.isValid() || value.isNull())

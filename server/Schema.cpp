@@ -15,7 +15,7 @@ struct Definition {
     QHash<QString, bool> dateColumns;
 };
 
-// Column texts. Checks are named so that their failures read like the original server's messages.
+// Column texts. Checks are named so that their failures can be reworded into SQL Server's messages.
 QString key(const QString &name)
 {
     return name + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT");

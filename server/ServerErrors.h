@@ -1,4 +1,4 @@
-// SQLite's failure texts reworded as the original server words them, so the client shows familiar messages.
+// SQLite's failure texts reworded as SQL Server words them, so the client shows the messages its users know.
 #pragma once
 
 #include <QString>

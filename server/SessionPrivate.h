@@ -49,7 +49,7 @@ private:
     std::unique_ptr<Connection> m_connection;
     QString m_path;
     QString m_databaseName;
-    QString m_dateOrder = QStringLiteral("mdy"); // the original server's default for its default language
+    QString m_dateOrder = QStringLiteral("mdy"); // SQL Server's default for us_english, its default language
     bool m_noCount = false;
 };
 

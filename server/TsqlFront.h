@@ -32,7 +32,7 @@ struct Translated {
 };
 
 /// Reads a statement text; params feed the '?' markers of EXEC arguments. Nothing with *error set
-/// (worded as the original server words it) when the text cannot be accepted.
+/// (worded as SQL Server words it) when the text cannot be accepted.
 std::optional<Translated> translate(const QString &text, const QVariantList &params, const FrontContext &context,
                                     QString *error);
 

@@ -17,7 +17,8 @@
 
 namespace {
 
-/// A Delphi-style edit mask ("##/##/####", "!99/99/0000;1;_") as a QLineEdit input mask.
+/// A column's edit mask ("##/##/####", "!99/99/0000;1;_": the mask, then whether literals are kept, then the
+/// blank character) as a QLineEdit input mask.
 QString qtInputMask(const QString &editMask)
 {
     if (editMask.isEmpty())
