@@ -3,8 +3,9 @@
 #include "app/SignIn.h"
 
 #include "app/SignInHost.h"
-#include "platform/Ansi.h"
 #include "platform/Platform.h"
+#include "text/SingleQuotes.h"
+#include "text/Windows1251.h"
 #include "toolkit/data/ADODB.h"
 #include "toolkit/data/Exceptions.h"
 #include "toolkit/ui/Application.h"
@@ -40,7 +41,7 @@ constexpr int CatalogLengthAt = 83;
 QString blockValue(const QByteArray &block, int offset, int lengthAt)
 {
     const int length = qMin(int(quint8(block.at(lengthAt))), FieldSize);
-    return olm::platform::fromAnsi(ShiftChars(block.mid(offset, length)));
+    return olm::text::fromWindows1251(ShiftChars(block.mid(offset, length)));
 }
 
 QString errorMessage(const std::exception &error)
@@ -137,13 +138,20 @@ QByteArray ShiftChars(const QByteArray &text)
 
 QString ShiftChars(const QString &text)
 {
-    return olm::platform::fromAnsi(ShiftChars(olm::platform::toAnsi(text)));
+    const auto bytes = olm::text::toWindows1251(text);
+    if (!bytes)
+        throw EConvertError(olm::text::outsideWindows1251Message(QStringLiteral("Ответ сервера"),
+                                                                 olm::text::firstCharacterOutsideWindows1251(text)));
+    return olm::text::fromWindows1251(ShiftChars(*bytes));
 }
 
 QString DigestHex(const QString &text)
 {
-    return QString::fromLatin1(
-        QCryptographicHash::hash(olm::platform::toAnsi(text), QCryptographicHash::Md5).toHex().toUpper());
+    // The character itself is not named: it is part of a password.
+    const auto bytes = olm::text::toWindows1251(text);
+    if (!bytes)
+        throw EConvertError(olm::text::outsideWindows1251Message(QStringLiteral("Пароль")));
+    return QString::fromLatin1(QCryptographicHash::hash(*bytes, QCryptographicHash::Md5).toHex().toUpper());
 }
 
 QString connectionStringOf(const TFirstConnectInfo &info)
@@ -156,12 +164,6 @@ QString connectionStringOf(const TFirstConnectInfo &info)
         + QStringLiteral("Tag with column collation when possible=False");
 }
 
-QString quoteDoubled(const QString &text)
-{
-    QString doubled = text;
-    return doubled.replace(QLatin1Char('\''), QLatin1String("''"));
-}
-
 QString newPasswordArgument(const QString &newPassword)
 {
     if (newPassword == QLatin1String("NULL"))
@@ -172,11 +174,12 @@ QString newPasswordArgument(const QString &newPassword)
 QString getUserStatement(const QString &login, const QString &passwordDigest, const QString &newPasswordArgument,
                          const QString &address, const QString &computerName)
 {
-    const QString quotedLogin = quoteDoubled(login);
+    using olm::text::doubleSingleQuotes;
+    const QString quotedLogin = doubleSingleQuotes(login);
     return QStringLiteral("EXEC GET_USER '") + quotedLogin + QStringLiteral("',") + QStringLiteral("'")
         + passwordDigest + QStringLiteral("',") + newPasswordArgument + QStringLiteral(", ")
-        + QStringLiteral("'OLM 16") + QStringLiteral("'") + QStringLiteral(", '") + quoteDoubled(address)
-        + QStringLiteral("', ") + QStringLiteral("'") + quoteDoubled(computerName) + QStringLiteral("'")
+        + QStringLiteral("'OLM 16") + QStringLiteral("'") + QStringLiteral(", '") + doubleSingleQuotes(address)
+        + QStringLiteral("', ") + QStringLiteral("'") + doubleSingleQuotes(computerName) + QStringLiteral("'")
         + QStringLiteral(", '") + quotedLogin + QStringLiteral("',") + QStringLiteral("'0',") + QStringLiteral("'")
         + QString::number(newPasswordArgument.size()) + QStringLiteral("'");
 }
@@ -184,6 +187,16 @@ QString getUserStatement(const QString &login, const QString &passwordDigest, co
 bool SignIn(TADOConnection *Connection, const QString &NewPassword, TSignInWindow &window, TSignInHost &host)
 {
     TFirstConnectInfo info = readFirstConnectInfo(settingsFilePath());
+    // Both digests before any connection is tried: a password the code page cannot carry is refused here.
+    QString passwordDigest;
+    QString argument3;
+    try {
+        passwordDigest = DigestHex(window.passwordText());
+        argument3 = newPasswordArgument(NewPassword);
+    } catch (const EConvertError &error) {
+        window.setStatusText(error.Message);
+        return false;
+    }
 
     Connection->Close();
     Connection->setConnectionString(connectionStringOf(info));
@@ -197,12 +210,11 @@ bool SignIn(TADOConnection *Connection, const QString &NewPassword, TSignInWindo
         window.setStatusText(text);
     }
 
-    const QString argument3 = newPasswordArgument(NewPassword);
     olm::platform::Platform &platform = olm::platform::Platform::current();
     const QString computerName = platform.computerName(256);
     const QString address = platform.localAddress();
     const QString statement =
-        getUserStatement(window.loginText(), DigestHex(window.passwordText()), argument3, address, computerName);
+        getUserStatement(window.loginText(), passwordDigest, argument3, address, computerName);
 
     std::unique_ptr<TADOQuery> query;
     QString message;

@@ -32,15 +32,14 @@ TFirstConnectInfo readFirstConnectInfo(const QString &path);
 
 /// Restores shifted text: every character code raised by one, modulo 256.
 QByteArray ShiftChars(const QByteArray &text);
-/// The same over the single-byte code page.
+/// The same over the single-byte code page; EConvertError for a character the code page lacks.
 QString ShiftChars(const QString &text);
-/// MD5 of the text's single-byte characters as 32 upper-case hexadecimal digits.
+/// MD5 of the text's single-byte characters as 32 upper-case hexadecimal digits; EConvertError for a
+/// character the code page lacks, which is never digested as some other character.
 QString DigestHex(const QString &text);
 
 /// The connection string of the values, piece by piece in the provider's order.
 QString connectionStringOf(const TFirstConnectInfo &info);
-/// Text for a single-quoted literal: every single quote doubled, so no text can end the literal.
-QString quoteDoubled(const QString &text);
 /// GET_USER's third argument: the bare NULL for "NULL", else the new password's digest in quotes.
 QString newPasswordArgument(const QString &newPassword);
 /// The whole GET_USER statement; login and computer name go in with their quotes doubled.

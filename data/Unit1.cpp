@@ -103,9 +103,6 @@ int keyAsInteger(const QVariant &key)
     return value;
 }
 
-bool chosen(const TDBLookupComboBox *box) { return box && !box->KeyValue().isNull(); }
-bool showsText(const TDBLookupComboBox *box) { return box && !box->Text().isEmpty(); }
-
 QString refusedRowText(const QString &firstLine)
 {
     return firstLine + u'\r' + QStringLiteral("Нажмите кнопку \"отмена новой записи\" или клавишу [Esc]!") + u'\r'
@@ -333,7 +330,7 @@ void TDM_YOT::ADO_SP_SortBeforePost(TDataSet *DataSet)
         const TDBLookupComboBox *group = m_journalWindow->GroupBox();
         const TDBLookupComboBox *semester = m_journalWindow->SemesterBox();
         const TDBLookupComboBox *student = m_journalWindow->StudentBox();
-        if (chosen(group) && chosen(semester)) {
+        if (hasChosenKey(group) && hasChosenKey(semester)) {
             DataSet->FieldByName(QStringLiteral("id_group"))->setAsInteger(keyAsInteger(group->KeyValue()));
             DataSet->FieldByName(QStringLiteral("id_semester"))->setAsInteger(keyAsInteger(semester->KeyValue()));
         }

@@ -1,6 +1,7 @@
 // The change-history executor and the routines that render a field's value inside a description.
 #include "log_u.h"
 
+#include "text/SingleQuotes.h"
 #include "toolkit/data/Field.h"
 
 #include <QDate>
@@ -47,12 +48,6 @@ QString QuoteTextTwice(const QString &text)
     return QLatin1String("''") + text + QLatin1String("''");
 }
 
-QString DoubleSingleQuotes(const QString &text)
-{
-    QString doubled = text;
-    return doubled.replace(QLatin1Char('\''), QLatin1String("''"));
-}
-
 QString FieldLiteral(const TField *field)
 {
     const QString text = field->AsString();
@@ -61,7 +56,7 @@ QString FieldLiteral(const TField *field)
     if (field->DataType() == ftFloat || field->IsDateType())
         return QuoteTextTwice(text);
     if (field->IsStringType())
-        return QuoteTextTwice(DoubleSingleQuotes(text));
+        return QuoteTextTwice(olm::text::doubleSingleQuotes(text));
     return text;
 }
 
@@ -75,7 +70,7 @@ QString FieldValueText(const TField *field, bool old)
     if (field->IsDateType())
         return dateOf(value).toString(TFormatSettings::ShortDateFormat);
     if (field->IsStringType())
-        return DoubleSingleQuotes(text);
+        return olm::text::doubleSingleQuotes(text);
     return text;
 }
 

@@ -86,8 +86,6 @@ public:
 QString QuoteText(const QString &text);
 /// Two single quotes + text + two single quotes: a quoted value inside a text that is quoted once more.
 QString QuoteTextTwice(const QString &text);
-/// Every single quote doubled: the one helper for user text inside a quoted statement literal.
-QString DoubleSingleQuotes(const QString &text);
 /// The field's current value as a deleted row's description writes it.
 QString FieldLiteral(const TField *field);
 /// The field's old (old true) or current value as it replaces a placeholder of a change's description.

@@ -2,6 +2,7 @@
 // painting of every data cell by the state of its row.
 #include "gridevents/QZ_DBGrd_Evns.h"
 
+#include "text/SingleQuotes.h"
 #include "toolkit/data/ADODB.h"
 #include "toolkit/data/DataSet.h"
 #include "toolkit/data/Field.h"
@@ -13,14 +14,6 @@
 #include <vector>
 
 namespace {
-
-/// A filter value in single quotes, every quote inside doubled, so the value cannot end the quoted text.
-QString quotedFilterValue(const QString &value)
-{
-    QString text = value;
-    text.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + text + QLatin1Char('\'');
-}
 
 bool isFilterNameChar(QChar c)
 {
@@ -38,8 +31,10 @@ bool isBareFilterValue(const QString &text)
             return false;
     }
     for (const QLatin1String word : {QLatin1String("and"), QLatin1String("or")}) {
-        const bool isWord = text.size() == word.size() || !isFilterNameChar(text.at(word.size()));
-        if (isWord && text.startsWith(word, Qt::CaseInsensitive))
+        // Only a text that begins with the word is long enough to have a character after it.
+        if (!text.startsWith(word, Qt::CaseInsensitive))
+            continue;
+        if (text.size() == word.size() || !isFilterNameChar(text.at(word.size())))
             return false;
     }
     return true;
@@ -71,12 +66,12 @@ QString filterValue(const TField *field, const QString &text, bool *exact)
                 return text;
             *exact = false;
         }
-        return quotedFilterValue(text);
+        return olm::text::singleQuotedLiteral(text);
     }
     // Only integers come back from their text as the very same value.
     if (!isIntegerField(field))
         *exact = false;
-    return text.isEmpty() || isBareFilterValue(text) ? text : quotedFilterValue(text);
+    return text.isEmpty() || isBareFilterValue(text) ? text : olm::text::singleQuotedLiteral(text);
 }
 
 /// Whatever happens between setting a key filter and taking it off again, the dataset is left unfiltered.

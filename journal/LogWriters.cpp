@@ -3,16 +3,31 @@
 
 #include "platform/IdIPWatch.h"
 #include "platform/Platform.h"
+#include "text/SingleQuotes.h"
 #include "toolkit/data/ADODB.h"
+
+#include <QRegularExpression>
 
 namespace {
 
 // The Windows computer-name buffer of the journal window: at most 100 characters of name.
 constexpr int computerNameBuffer = 101;
 
-QString rowIdOf(const TDataSet *dataSet, const QString &keyFieldName)
+QString keyTextOf(const TDataSet *dataSet, const QString &keyFieldName)
 {
     return dataSet->FieldByName(keyFieldName)->AsString();
+}
+
+// The key as the statement carries it: a number as it is, no key as the bare word NULL, and any other text
+// as a quoted literal, so that no key can change what the statement does.
+QString rowIdLiteral(const TDataSet *dataSet, const QString &keyFieldName)
+{
+    const TField *key = dataSet->FieldByName(keyFieldName);
+    const QString text = key->AsString();
+    if (key->IsNull() || text.isEmpty())
+        return QStringLiteral("NULL");
+    static const QRegularExpression number(QStringLiteral(R"(^-?[0-9]+(\.[0-9]+)?$)"));
+    return number.match(text).hasMatch() ? text : olm::text::singleQuotedLiteral(text);
 }
 
 } // namespace
@@ -30,9 +45,9 @@ QString TJournalHistoryWriters::LogEntry(const QString &TableName, const QString
                                          const QString &Description) const
 {
     // Doubling keeps the stored login and computer text as they are and leaves no way to change the statement.
-    const QString user = QuoteText(DoubleSingleQuotes(m_loginName));
+    const QString user = olm::text::singleQuotedLiteral(m_loginName);
     const QString computerText = m_computerName + QLatin1Char('\\') + m_ipWatch.LocalIP();
-    const QString computer = QuoteText(DoubleSingleQuotes(computerText));
+    const QString computer = olm::text::singleQuotedLiteral(computerText);
     return QLatin1String("INSERT INTO OLM_LOG([table], [row_id], [descr], [OLM_User], [comp]) VALUES(")
            + QuoteText(TableName) + QLatin1String(", ") + RowId + QLatin1String(", ") + QuoteText(Description)
            + QLatin1String(", ") + user + QLatin1String(", ") + computer + QLatin1Char(')');
@@ -41,16 +56,17 @@ QString TJournalHistoryWriters::LogEntry(const QString &TableName, const QString
 void TJournalHistoryWriters::LogFieldChanged(const QString &Description, TDataSet *DataSet, const QString &TableName,
                                              const QString &KeyFieldName, QStringList &List) const
 {
-    List.append(LogEntry(TableName, rowIdOf(DataSet, KeyFieldName), Description));
+    List.append(LogEntry(TableName, rowIdLiteral(DataSet, KeyFieldName), Description));
 }
 
 void TJournalHistoryWriters::LogRecordDeleted(const QString &Description, TDataSet *DataSet, const QString &TableName,
                                               const QString &KeyFieldName, QStringList &List) const
 {
-    const QString rowId = rowIdOf(DataSet, KeyFieldName);
-    const QString text = QStringLiteral("Запись с уникальным номером - ") + QuoteTextTwice(rowId)
+    // Inside the description the key is quoted twice, its own quotes doubled as a string value's are.
+    const QString keyText = olm::text::doubleSingleQuotes(keyTextOf(DataSet, KeyFieldName));
+    const QString text = QStringLiteral("Запись с уникальным номером - ") + QuoteTextTwice(keyText)
                          + QStringLiteral(" была удалена - ") + Description + QLatin1Char('.');
-    List.append(LogEntry(TableName, rowId, text));
+    List.append(LogEntry(TableName, rowIdLiteral(DataSet, KeyFieldName), text));
 }
 
 void TJournalHistoryWriters::ExecuteLogStatements(QStringList &List) const

@@ -36,8 +36,9 @@ public:
     /// Runs the statements one by one, in list order; a rejected one raises ELogEntryRefused and stops the rest.
     void ExecuteLogStatements(QStringList &List) const;
 
-    /// The insert of one log entry. The table name and the description go in as they are (descriptions
-    /// carry their inner quotes doubled already); the login and the computer text are doubled here.
+    /// The insert of one log entry. RowId goes in as written (a number, NULL or a quoted literal); the table
+    /// name and the description go in quoted as they are (descriptions carry their inner quotes doubled
+    /// already); the login and the computer text are quoted with their quotes doubled here.
     QString LogEntry(const QString &TableName, const QString &RowId, const QString &Description) const;
 
 private:

@@ -62,16 +62,6 @@ private:
     int m_exceptions;
 };
 
-bool hasKey(const TDBLookupComboBox *box)
-{
-    return !box->KeyValue().isNull();
-}
-
-bool showsText(const TDBLookupComboBox *box)
-{
-    return !box->Text().isEmpty();
-}
-
 // A box's key as the decimal text the statements carry.
 QString keyText(const TDBLookupComboBox *box)
 {
@@ -114,7 +104,7 @@ void paintBackground(QWidget *widget, TColor color)
 
 // Bands and rows of the window touch each other, as the panels of the form do.
 template<class Layout>
-Layout *flush(Layout *layout)
+Layout *zeroMarginsAndSpacing(Layout *layout)
 {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -179,7 +169,7 @@ TForm2::~TForm2()
 
 void TForm2::createControls()
 {
-    auto *bands = flush(new QVBoxLayout(this));
+    auto *bands = zeroMarginsAndSpacing(new QVBoxLayout(this));
 
     InfoPanel = new QLabel(this);
     InfoPanel->setObjectName(QStringLiteral("InfoPanel"));
@@ -197,7 +187,7 @@ void TForm2::createControls()
 
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    auto *client = flush(new QVBoxLayout(Panel1));
+    auto *client = zeroMarginsAndSpacing(new QVBoxLayout(Panel1));
     bands->addWidget(Panel1, 1);
 
     createSelectionBar();
@@ -208,7 +198,7 @@ void TForm2::createControls()
     client->addWidget(Bevel4);
 
     createGrid();
-    auto *gridRow = flush(new QHBoxLayout);
+    auto *gridRow = zeroMarginsAndSpacing(new QHBoxLayout);
     client->addLayout(gridRow, 1);
     Bevel1 = bevel(Panel1, "Bevel1");
     Bevel1->setFixedWidth(6);
@@ -231,7 +221,7 @@ void TForm2::createControls()
 void TForm2::createSelectionBar()
 {
     Panel3 = panel(Panel1, "Panel3", 38);
-    auto *holder = flush(new QVBoxLayout(Panel3));
+    auto *holder = zeroMarginsAndSpacing(new QVBoxLayout(Panel3));
     Panel4 = panel(Panel3, "Panel4", 31);
     holder->addWidget(Panel4);
     holder->addStretch(1);
@@ -325,7 +315,7 @@ void TForm2::createGridColumns()
 void TForm2::createStatusBar()
 {
     Panel2 = panel(this, "Panel2", 19);
-    auto *holder = flush(new QVBoxLayout(Panel2));
+    auto *holder = zeroMarginsAndSpacing(new QVBoxLayout(Panel2));
     StatusBar1 = new TStatusBar(Panel2);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     holder->addWidget(StatusBar1);
@@ -459,10 +449,10 @@ void TForm2::recoverSelection()
     if (DBGridEh1->DataSource() && !(shown && shown->Active()))
         DBGridEh1->setDataSource(nullptr);
     DBLookupComboBox1->setEnabled(true);
-    DBLookupComboBox2->setEnabled(hasKey(DBLookupComboBox1));
+    DBLookupComboBox2->setEnabled(hasChosenKey(DBLookupComboBox1));
     TDataSet *students = DM_YOT->ADOQ_s_fio;
-    DBLookupComboboxEh1->setEnabled(hasKey(DBLookupComboBox1) && hasKey(DBLookupComboBox2) && students->Active()
-                                    && students->RecordCount() > 0);
+    DBLookupComboboxEh1->setEnabled(hasChosenKey(DBLookupComboBox1) && hasChosenKey(DBLookupComboBox2)
+                                    && students->Active() && students->RecordCount() > 0);
 }
 
 void TForm2::DBLookupComboBox1Click(QObject *)
@@ -471,20 +461,20 @@ void TForm2::DBLookupComboBox1Click(QObject *)
     DBLookupComboboxEh1->setKeyValue(QVariant());
     DBLookupComboBox2->setKeyValue(QVariant());
     DM_YOT->ADOQ_s_fio->Close();
-    if (!hasKey(DBLookupComboBox1))
+    if (!hasChosenKey(DBLookupComboBox1))
         return;
     DBGridEh1->setDataSource(nullptr);
     reopen(DM_YOT->ADOQ_g_s, QStringLiteral("Select * from g_s where id_group=") + keyText(DBLookupComboBox1));
     DoNavigation();
     DBLookupComboBox2->setEnabled(true);
-    DBLookupComboboxEh1->setEnabled(DM_YOT->ADOQ_s_fio->RecordCount() > 0 && hasKey(DBLookupComboBox2));
+    DBLookupComboboxEh1->setEnabled(DM_YOT->ADOQ_s_fio->RecordCount() > 0 && hasChosenKey(DBLookupComboBox2));
 }
 
 void TForm2::DBLookupComboBox2Click(QObject *)
 {
     const OnFailure recover([this] { recoverSelection(); });
     DM_YOT->ADOQ_s_fio->Close();
-    if (!hasKey(DBLookupComboBox2))
+    if (!hasChosenKey(DBLookupComboBox2))
         return;
     DBGridEh1->setDataSource(nullptr);
     DoNavigation();
@@ -574,7 +564,7 @@ void TForm2::DoNavigation()
                                    + integerText(dm.ADOQ_g_sem, "id_semester") + QStringLiteral(" and id_group=")
                                    + group);
 
-    if (hasKey(DBLookupComboBox1) && hasKey(DBLookupComboBox2) && hasKey(DBLookupComboboxEh1)) {
+    if (hasChosenKey(DBLookupComboBox1) && hasChosenKey(DBLookupComboBox2) && hasChosenKey(DBLookupComboboxEh1)) {
         const QString groupKey = keyText(DBLookupComboBox1);
         const QString semesterKey = keyText(DBLookupComboBox2);
         const QString studentKey = keyText(DBLookupComboboxEh1);
@@ -589,7 +579,7 @@ void TForm2::DoNavigation()
         parameters->Items(3)->Value = studentKey;
     }
 
-    if (hasKey(DBLookupComboBox1) && hasKey(DBLookupComboBox2)) {
+    if (hasChosenKey(DBLookupComboBox1) && hasChosenKey(DBLookupComboBox2)) {
         reopen(dm.ADOQ_Year, QStringLiteral("Select top (1) g_r_y.* from g_r_y  where id_group=")
                                  + keyText(DBLookupComboBox1) + QStringLiteral(" and id_rate=")
                                  + integerText(dm.ADOQ_g_sem, "id_rate"));
@@ -597,7 +587,7 @@ void TForm2::DoNavigation()
                            + QStringLiteral("]") + QStringLiteral(" [")
                            + dm.ADOQ_Year->FieldByName(QStringLiteral("p32"))->AsString() + QStringLiteral("]"));
         updateSpecialMarkColumn();
-    } else if (hasKey(DBLookupComboBox1)) {
+    } else if (hasChosenKey(DBLookupComboBox1)) {
         InfoPanel->setText(QStringLiteral(" [") + dm.ADOQ_g_s->FieldByName(QStringLiteral("spec"))->AsString()
                            + QStringLiteral("]"));
     }
@@ -651,7 +641,7 @@ void TForm2::ResetEstimationList()
 
 void TForm2::F1_QZ_DM_YOTKeyDown(QObject *, quint16 &, TShiftState)
 {
-    if (hasKey(DBLookupComboboxEh1))
+    if (hasChosenKey(DBLookupComboboxEh1))
         ShowCurrentRecord(DBGridEh1);
     // The chord flags, the mark list, single-cell copy and paste and deletion come with the grid rules.
 }
@@ -674,7 +664,7 @@ void TForm2::DBGridEh1KeyPress(QObject *, QChar &)
 void TForm2::DBGridEh1MouseDown(QObject *, TMouseButton, TShiftState, int, int)
 {
     // The mark-list narrowing comes with the grid rules; it goes before this.
-    if (hasKey(DBLookupComboboxEh1))
+    if (hasChosenKey(DBLookupComboboxEh1))
         ShowCurrentRecord(DBGridEh1);
 }
 

@@ -10,6 +10,7 @@
 #include "SessionPrivate.h"
 #include "Transaction.h"
 #include "Users.h"
+#include "text/Windows1251.h"
 
 #include <QDir>
 #include <QFile>
@@ -67,7 +68,7 @@ QList<std::pair<QString, QString>> grantsOf(Role role)
 bool validLogin(const QString &login, QString *error)
 {
     static const QRegularExpression re(QStringLiteral(R"(^[\w.\-]{1,20}$)"), QRegularExpression::UseUnicodePropertiesOption);
-    if (!re.match(login).hasMatch() || !toWindows1251(login)) {
+    if (!re.match(login).hasMatch() || !olm::text::toWindows1251(login)) {
         *error = QStringLiteral("A login is 1 to 20 letters, digits, '_', '.' or '-': '%1' is not one.").arg(login);
         return false;
     }

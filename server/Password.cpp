@@ -1,11 +1,11 @@
 // Password digests, verifiers and the shifted credential form.
 #include "Password.h"
 
+#include "text/Windows1251.h"
+
 #include <QCryptographicHash>
 #include <QPasswordDigestor>
 #include <QRandomGenerator>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QStringList>
 
 namespace olm::server {
@@ -22,29 +22,9 @@ QByteArray derive(const QString &digest, const QByteArray &salt, int rounds)
 }
 } // namespace
 
-std::optional<QByteArray> toWindows1251(const QString &text)
-{
-    QStringEncoder encoder("windows-1251", QStringConverter::Flag::Stateless);
-    if (!encoder.isValid())
-        return std::nullopt;
-    const QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError())
-        return std::nullopt;
-    // The encoder writes '?' for what it cannot map; a '?' that was not typed means failure.
-    if (bytes.count('?') != text.count(QLatin1Char('?')))
-        return std::nullopt;
-    return bytes;
-}
-
-QString fromWindows1251(const QByteArray &bytes)
-{
-    QStringDecoder decoder("windows-1251", QStringConverter::Flag::Stateless);
-    return decoder.isValid() ? QString(decoder.decode(bytes)) : QString::fromLatin1(bytes);
-}
-
 std::optional<QString> passwordDigest(const QString &password)
 {
-    const auto bytes = toWindows1251(password);
+    const auto bytes = olm::text::toWindows1251(password);
     if (!bytes)
         return std::nullopt;
     return QString::fromLatin1(QCryptographicHash::hash(*bytes, QCryptographicHash::Md5).toHex().toUpper());
@@ -102,10 +82,12 @@ QByteArray shiftBytesUp(const QByteArray &bytes)
     return result;
 }
 
-QString shiftDown(const QString &text)
+std::optional<QString> shiftDown(const QString &text)
 {
-    const auto bytes = toWindows1251(text);
-    return fromWindows1251(shiftBytesDown(bytes ? *bytes : text.toLatin1()));
+    const auto bytes = olm::text::toWindows1251(text);
+    if (!bytes)
+        return std::nullopt;
+    return olm::text::fromWindows1251(shiftBytesDown(*bytes));
 }
 
 QString randomPassword(int length)

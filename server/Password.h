@@ -8,10 +8,6 @@
 
 namespace olm::server {
 
-/// The single-byte Windows-1251 form of a text; nothing when a character has no such byte.
-std::optional<QByteArray> toWindows1251(const QString &text);
-QString fromWindows1251(const QByteArray &bytes);
-
 /// What the client sends for a typed password: MD5 of its Windows-1251 bytes, 32 upper-case hex digits.
 std::optional<QString> passwordDigest(const QString &password);
 /// True for 32 hex digits (either case).
@@ -24,8 +20,8 @@ bool verifierMatches(const QString &verifier, const QString &digest);
 /// Every byte lowered by one (mod 256): the form credentials travel in.
 QByteArray shiftBytesDown(const QByteArray &bytes);
 QByteArray shiftBytesUp(const QByteArray &bytes);
-/// The same on the text's Windows-1251 bytes.
-QString shiftDown(const QString &text);
+/// The same on the text's Windows-1251 bytes; nothing when a character has no such byte.
+std::optional<QString> shiftDown(const QString &text);
 
 /// Letters and digits only, so the value is safe inside a connection string.
 QString randomPassword(int length = 16);

@@ -39,11 +39,18 @@ ColumnInfo column(const char *name, QMetaType::Type type)
 
 Outcome answer(const QString &login, const QString &password, int id, int daysLeft, const QString &message, int update)
 {
+    // The credentials travel as shifted single bytes: one that the code page cannot carry is refused, not sent
+    // as some other text.
+    const auto shiftedLogin = shiftDown(login);
+    const auto shiftedPassword = shiftDown(password);
+    if (!shiftedLogin || !shiftedPassword)
+        return Outcome::failure(QStringLiteral("The credentials of database login '%1' have characters that Windows-1251 cannot hold.")
+                                    .arg(login));
     ResultSet set;
     set.columns = {column("db_login", QMetaType::QString), column("db_password", QMetaType::QString),
                    column("id_login", QMetaType::Int), column("days_left", QMetaType::Int),
                    column("message", QMetaType::QString), column("update_flag", QMetaType::Int)};
-    set.rows.push_back({shiftDown(login), shiftDown(password), id, daysLeft, message, update});
+    set.rows.push_back({*shiftedLogin, *shiftedPassword, id, daysLeft, message, update});
     Outcome outcome;
     outcome.resultSets.push_back(std::move(set));
     return outcome;

@@ -4,6 +4,7 @@
 #include "SessionPrivate.h"
 #include "Transaction.h"
 #include "TsqlLexer.h"
+#include "text/SingleQuotes.h"
 
 #include <QRegularExpression>
 
@@ -163,7 +164,7 @@ QString literal(const QVariant &value)
     case QMetaType::Bool:
         return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
     default:
-        return tsql::quoted(value.toString());
+        return olm::text::singleQuotedLiteral(value.toString());
     }
 }
 

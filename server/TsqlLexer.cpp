@@ -166,9 +166,4 @@ std::optional<QList<Token>> tokenize(const QString &text, QString *error)
     return tokens;
 }
 
-QString quoted(const QString &value)
-{
-    return QLatin1Char('\'') + QString(value).replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
-}
-
 } // namespace olm::server::tsql

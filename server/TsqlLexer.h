@@ -39,7 +39,5 @@ struct Token {
 /// Tokens of the text; nothing with *error set for an unclosed quote, bracket or comment.
 std::optional<QList<Token>> tokenize(const QString &text, QString *error);
 
-/// A text value written as a T-SQL string literal, inner quotes doubled.
-QString quoted(const QString &value);
 
 } // namespace olm::server::tsql

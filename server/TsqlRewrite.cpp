@@ -3,6 +3,7 @@
 #include "TsqlStatement.h"
 
 #include "DateText.h"
+#include "text/SingleQuotes.h"
 
 #include <QSet>
 #include <QStringList>
@@ -39,7 +40,7 @@ public:
             else if (t.kind == TokenKind::Bracketed && t.name().contains(QLatin1Char(']')))
                 set(k, QLatin1Char('"') + t.name().replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"'));
             else if (t.kind == TokenKind::NString)
-                set(k, quoted(t.stringValue()));
+                set(k, olm::text::singleQuotedLiteral(t.stringValue()));
             else if (t.kind == TokenKind::Word && m_s.at(k + 1).isSymbol("(") && !m_s.at(k - 1).isSymbol("."))
                 renameFunction(k);
         }
@@ -241,7 +242,7 @@ private:
                 *m_error = QStringLiteral("Conversion failed when converting date and/or time from character string.");
                 return false;
             }
-            set(k, quoted(*dateOnly ? storedDate(stamp->date()) : storedDateTime(*stamp)));
+            set(k, olm::text::singleQuotedLiteral(*dateOnly ? storedDate(stamp->date()) : storedDateTime(*stamp)));
         }
         return true;
     }

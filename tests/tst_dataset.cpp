@@ -936,6 +936,30 @@ private slots:
         QCOMPARE(sp->FieldByName(QStringLiteral("p35"))->AsString(), QStringLiteral("typed"));
     }
 
+    // A before-delete handler may leave no record to delete: the delete is refused, nothing is deleted.
+    void beforeDeleteHandlerThatLeavesNoRecord()
+    {
+        auto sp = journal(m_conn.get(), 1, 1, 1);
+        DS_VERIFY(sp->Open());
+        const int rows = sp->RecordCount();
+        const QVariant id = sp->FieldByName(QStringLiteral("id_mark_mag"))->Value();
+        bool afterDelete = false;
+        sp->AfterDelete = [&](TDataSet *) { afterDelete = true; };
+        sp->BeforeDelete = [](TDataSet *ds) {
+            ds->setFilter(QStringLiteral("p35='no such number'"));
+            ds->setFiltered(true);
+        };
+        DS_EXPECT_ERROR(EDatabaseError, sp->Delete(), "Cannot perform this operation on an empty dataset");
+        sp->BeforeDelete = [](TDataSet *ds) { ds->Close(); };
+        sp->setFiltered(false);
+        DS_EXPECT_ERROR(EDatabaseError, sp->Delete(), "Cannot perform this operation on a closed dataset");
+        QVERIFY(!afterDelete);
+        QCOMPARE(scalar(QStringLiteral("SELECT count(*) FROM mark_mag WHERE id_mark_mag = ?"), {id}).toInt(), 1);
+        sp->BeforeDelete = nullptr;
+        DS_VERIFY(sp->Open());
+        QCOMPARE(sp->RecordCount(), rows);
+    }
+
     void editErrorsGoThroughOnEditError()
     {
         auto sp = journal(m_conn.get(), 1, 1, 1);

@@ -219,6 +219,7 @@ private slots:
     void insertRefusedWhenAborted();
     void downOnLastRowAppends();
     void ctrlDeleteConfirms();
+    void refusedDeleteKeepsTheRowsLeftSelected();
     void editActionsOnlyWhenEnabled();
     void lookupColumnStoresChosenKey();
     void lookupUpdateDataHandled();
@@ -802,6 +803,37 @@ void TestGrid::ctrlDeleteConfirms()
         QVERIFY(answers.shown().isEmpty());
         QCOMPARE(f.query.RecordCount(), rows - 2);
     }
+}
+
+// Deleting the selection stops at the first row that is refused; that row and the ones after it stay
+// selected, so the user sees what is left and can try again.
+void TestGrid::refusedDeleteKeepsTheRowsLeftSelected()
+{
+    GridForm f;
+    OPEN_FORM(f);
+    f.grid->setOptions((f.grid->Options | dgMultiSelect) & ~dgConfirmDelete);
+    f.grid->EditActions = geaDeleteEh;
+    TBMListEh &selected = f.grid->SelectedRows();
+    for (const int row : {0, 2, 3, 4})
+        f.click(0, row, Qt::ControlModifier);
+    QCOMPARE(selected.Count(), 4);
+    const QStringList left{f.bookmarkOfRow(3), f.bookmarkOfRow(4)};
+    f.query.BeforeDelete = [&f](TDataSet *) {
+        if (f.field("p35")->AsString() == QLatin1String("r4"))
+            Abort();
+    };
+
+    f.key(Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(f.serverValue(QStringLiteral("SELECT count(*) FROM mark_mag")).toInt(), 3);
+    QCOMPARE(f.query.RecordCount(), 3);
+    QCOMPARE(selected.Count(), 2);
+    QCOMPARE(QStringList({selected.Items(0), selected.Items(1)}), left);
+
+    // With nothing refused the selection empties.
+    f.query.BeforeDelete = nullptr;
+    f.key(Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(selected.Count(), 0);
+    QCOMPARE(f.query.RecordCount(), 1);
 }
 
 void TestGrid::editActionsOnlyWhenEnabled()

@@ -336,6 +336,15 @@ void TestGridEvents::duplicateKeyTexts_data()
     QTest::newRow("empty text") << withText << markRows({{1, 2, ""}}) << "1" << "id_discipline=1 and p35=''";
     QTest::newRow("null text") << withText << markRows({{1, 2, QVariant()}}) << "1" << "id_discipline=1 and p35=''";
     QTest::newRow("text ending in a star") << withText << markRows({{1, 2, "5*"}}) << "15*" << "id_discipline=1 and p35=5*";
+    // Values shorter than the words "and" and "or", and values that begin like them.
+    QTest::newRow("one letter and a star") << withText << markRows({{1, 2, "a*"}}) << "1a*" << "id_discipline=1 and p35=a*";
+    QTest::newRow("the word or and a star") << withText << markRows({{1, 2, "or*"}}) << "1or*"
+                                            << "id_discipline=1 and p35='or*'";
+    QTest::newRow("the word and, in capitals") << withText << markRows({{1, 2, "AND*"}}) << "1AND*"
+                                               << "id_discipline=1 and p35='AND*'";
+    QTest::newRow("a word that begins like or") << withText << markRows({{1, 2, "order*"}}) << "1order*"
+                                                << "id_discipline=1 and p35=order*";
+    QTest::newRow("one-digit integers") << pair << markRows({{1, 2, "a"}}) << "12" << "id_discipline=1 and id_examination=2";
     QTest::newRow("date") << QStringList{QStringLiteral("p36")}
                           << markRows({{1, 2, "a", QDateTime(QDate(2020, 2, 1), QTime(0, 0))}}) << "01.02.2020"
                           << "p36=01.02.2020";

@@ -7,6 +7,7 @@
 #include "platform/IdIPWatch.h"
 #include "server/Database.h"
 #include "tests/support/TestDatabase.h"
+#include "text/SingleQuotes.h"
 #include "toolkit/ui/Application.h"
 #include "toolkit/ui/Dialogs.h"
 #include "tests/support/TestMain.h"
@@ -210,6 +211,8 @@ private slots:
     void loginAndComputerStoredAsTyped_data();
     void loginAndComputerStoredAsTyped();
     void rejectedLogStatementReachesCaller();
+    void rowIdAsWritten_data();
+    void rowIdAsWritten();
 
 private:
     std::unique_ptr<TApplication> m_application;
@@ -348,7 +351,7 @@ void TestHistory::quoting()
     QFETCH(QString, doubled);
     QCOMPARE(QuoteText(text), once);
     QCOMPARE(QuoteTextTwice(text), twice);
-    QCOMPARE(DoubleSingleQuotes(text), doubled);
+    QCOMPARE(olm::text::doubleSingleQuotes(text), doubled);
 }
 
 void TestHistory::fieldTexts_data()
@@ -620,6 +623,56 @@ void TestHistory::rejectedLogStatementReachesCaller()
     QCOMPARE(answers.shown().size(), 1);
     QCOMPARE(answers.shown().front().text, deniedLogInsert);
     QCOMPARE(j.stored(QStringLiteral("p35")).toString(), QStringLiteral("Y"));
+}
+
+void TestHistory::rowIdAsWritten_data()
+{
+    QTest::addColumn<QString>("keyColumn");
+    QTest::addColumn<QString>("rowId");
+    QTest::addColumn<QString>("keyInDescription");
+    QTest::addColumn<bool>("storable");
+    QTest::newRow("integer") << "12" << "12" << "''12''" << true;
+    QTest::newRow("negative integer") << "-5" << "-5" << "''-5''" << true;
+    QTest::newRow("null") << "CAST(NULL AS INT)" << "NULL" << "''''" << true;
+    QTest::newRow("text") << "'x1'" << "'x1'" << "''x1''" << false;
+    QTest::newRow("text with a quote") << "'a''b'" << "'a''b'" << "''a''b''" << false;
+    QTest::newRow("text that would end the statement") << "'1, 2); DROP TABLE mark_mag; --'"
+                                                       << "'1, 2); DROP TABLE mark_mag; --'"
+                                                       << "''1, 2); DROP TABLE mark_mag; --''" << false;
+}
+
+// The key goes into the statement bare only when it is a number; a null key is the bare word NULL.
+void TestHistory::rowIdAsWritten()
+{
+    QFETCH(QString, keyColumn);
+    QFETCH(QString, rowId);
+    QFETCH(QString, keyInDescription);
+    QFETCH(bool, storable);
+    OPEN_JOURNAL(j);
+    TADOQuery key;
+    key.setConnection(j.dm->ADO_YOT);
+    key.setSQLText(QStringLiteral("SELECT ") + keyColumn + QStringLiteral(" AS id_mark_mag"));
+    key.Open();
+
+    QStringList list;
+    j.writers->LogFieldChanged(QStringLiteral("d"), &key, QStringLiteral("mark_mag"), QStringLiteral("id_mark_mag"), list);
+    j.writers->LogRecordDeleted(QStringLiteral("(x)"), &key, QStringLiteral("mark_mag"), QStringLiteral("id_mark_mag"),
+                                list);
+    const QString computer = QStringLiteral(", 'petrova', '") + j.ComputerName + QStringLiteral("\\10.1.2.3')");
+    const QString start = QStringLiteral("INSERT INTO OLM_LOG([table], [row_id], [descr], [OLM_User], [comp]) "
+                                         "VALUES('mark_mag', ") + rowId + QStringLiteral(", '");
+    QCOMPARE(list, QStringList({start + QStringLiteral("d'") + computer,
+                                start + QStringLiteral("Запись с уникальным номером - ") + keyInDescription
+                                    + QStringLiteral(" была удалена - (x).'") + computer}));
+    if (!storable)
+        return;
+    j.writers->ExecuteLogStatements(list);
+    const QList<LogEntry> log = j.log();
+    QCOMPARE(log.size(), 2);
+    const bool null = rowId == QLatin1String("NULL");
+    QCOMPARE(log.front().rowId.isNull(), null);
+    if (!null)
+        QCOMPARE(log.front().rowId.toString(), rowId);
 }
 
 OLM_TEST_MAIN(TestHistory)

@@ -193,13 +193,19 @@ void TestLookupCombo::settingTheKey()
     f.box->setKeyValue(3);
     QCOMPARE(f.box->Text(), f.nameOf(3));
     QCOMPARE(f.currentId(), 3);   // the list follows the key
+    QVERIFY(hasChosenKey(f.box) && showsText(f.box));
     f.box->setKeyValue(QVariant());
     QCOMPARE(f.box->Text(), QString());
     QVERIFY(f.box->KeyValue().isNull());
+    QVERIFY(!hasChosenKey(f.box) && !showsText(f.box));
+    // A key the list does not hold is chosen, but shows nothing.
     f.box->setKeyValue(999);
     QCOMPARE(f.box->Text(), QString());
     QCOMPARE(f.box->KeyValue().toInt(), 999);
+    QVERIFY(hasChosenKey(f.box) && !showsText(f.box));
     QCOMPARE(clicks, 0);   // only the user's choice clicks
+    // No box has nothing chosen and shows nothing.
+    QVERIFY(!hasChosenKey(nullptr) && !showsText(nullptr));
 }
 
 void TestLookupCombo::keyAndTextAcrossReopen_data()

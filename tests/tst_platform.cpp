@@ -1,6 +1,5 @@
-// Tests of the platform seam: machine facts, the code page, the clipboard, HTTP downloads against a
+// Tests of the platform seam: machine facts, the clipboard, HTTP downloads against a
 // loopback server, the shell, folders, and the local-address watcher's thread and history file.
-#include "platform/Ansi.h"
 #include "platform/FakePlatform.h"
 #include "platform/IdIPWatch.h"
 #include "platform/Platform.h"
@@ -119,10 +118,6 @@ private slots:
     void localAddressRules();
     void realLocalAddressIsIPv4AndQuick();
 
-    void ansiCarriesCyrillic();
-    void ansiRoundTripsEveryByte();
-    void ansiMarksWhatItCannotCarry_data();
-    void ansiMarksWhatItCannotCarry();
 
     void clipboardCarriesOnlyThePrivateFormat();
     void clipboardWithoutTheFormatGivesNothing();
@@ -250,42 +245,6 @@ void TestPlatform::realLocalAddressIsIPv4AndQuick()
     const QHostAddress parsed(address);
     QCOMPARE(parsed.protocol(), QAbstractSocket::IPv4Protocol);
     QVERIFY2(address == QLatin1String("127.0.0.1") || !parsed.isLoopback(), qPrintable(address));
-}
-
-void TestPlatform::ansiCarriesCyrillic()
-{
-    const QString text = QStringLiteral("Учет успеваемости Ёё №");
-    const QByteArray bytes = toAnsi(text);
-    QCOMPARE(bytes.size(), text.size());
-    QCOMPARE(bytes.left(4), QByteArray("\xD3\xF7\xE5\xF2"));
-    QCOMPARE(bytes.right(4), QByteArray("\xA8\xB8\x20\xB9"));
-    QCOMPARE(fromAnsi(bytes), text);
-}
-
-void TestPlatform::ansiRoundTripsEveryByte()
-{
-    QByteArray all;
-    for (int i = 0; i < 256; ++i)
-        all.append(static_cast<char>(i));
-    const QString text = fromAnsi(all);
-    QCOMPARE(text.size(), 256);
-    QCOMPARE(toAnsi(text), all);
-}
-
-void TestPlatform::ansiMarksWhatItCannotCarry_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("CJK") << QStringLiteral("a中b") << QByteArray("a?b");
-    QTest::newRow("outside the BMP") << QStringLiteral("x\U0001F600y") << QByteArray("x?y");
-    QTest::newRow("control 0x1A stays") << QStringLiteral("\x1A\u00E9") << QByteArray("\x1A?");
-}
-
-void TestPlatform::ansiMarksWhatItCannotCarry()
-{
-    QFETCH(QString, text);
-    QFETCH(QByteArray, expected);
-    QCOMPARE(toAnsi(text), expected);
 }
 
 void TestPlatform::clipboardCarriesOnlyThePrivateFormat()

@@ -2,13 +2,13 @@
 // statement as texts, then whole sign-ins against the embedded server with a recording window.
 #include "app/SignIn.h"
 #include "app/SignInHost.h"
-#include "platform/Ansi.h"
 #include "server/Database.h"
 #include "server/Schema.h"
 #include "server/Session.h"
 #include "tests/support/DemoUsers.h"
 #include "tests/support/SignInSetup.h"
 #include "tests/support/TestDatabase.h"
+#include "text/Windows1251.h"
 #include "toolkit/data/ADODB.h"
 #include "toolkit/data/Exceptions.h"
 #include "toolkit/ui/Application.h"
@@ -77,6 +77,7 @@ private slots:
     // Texts
     void digestHex_data();
     void digestHex();
+    void textsOutsideTheCodePageAreRefused();
     void shiftChars_data();
     void shiftChars();
     void settingsBlock_data();
@@ -96,6 +97,7 @@ private slots:
     void dueChangeIsAskedOnTheFirstAttemptOnly();
     void updateFlagWinsOverTheMessage();
     void failedListLoadingClearsTheLabel();
+    void passwordOutsideTheCodePageIsRefused();
 
 private:
     std::unique_ptr<TApplication> m_application;
@@ -143,6 +145,24 @@ void TestSignIn::digestHex()
     QCOMPARE(DigestHex(text), digest);
 }
 
+// Neither a digest nor a restored credential stands in for a character the code page lacks.
+void TestSignIn::textsOutsideTheCodePageAreRefused()
+{
+    try {
+        DigestHex(QStringLiteral("p\u00E4ss"));
+        QFAIL("a password outside the code page was digested");
+    } catch (const EConvertError &error) {
+        QCOMPARE(error.Message, QStringLiteral("Пароль содержит символ, которого нет в кодировке Windows-1251."));
+    }
+    try {
+        ShiftChars(QStringLiteral("olm\u4E2D"));
+        QFAIL("a credential outside the code page was restored");
+    } catch (const EConvertError &error) {
+        QCOMPARE(error.Message,
+                 QStringLiteral("Ответ сервера содержит символ «\u4E2D», которого нет в кодировке Windows-1251."));
+    }
+}
+
 void TestSignIn::shiftChars_data()
 {
     QTest::addColumn<QByteArray>("shifted");
@@ -158,7 +178,7 @@ void TestSignIn::shiftChars()
     QFETCH(QByteArray, shifted);
     QFETCH(QByteArray, restored);
     QCOMPARE(ShiftChars(shifted), restored);
-    QCOMPARE(ShiftChars(olm::platform::fromAnsi(shifted)), olm::platform::fromAnsi(restored));
+    QCOMPARE(ShiftChars(olm::text::fromWindows1251(shifted)), olm::text::fromWindows1251(restored));
 }
 
 void TestSignIn::settingsBlock_data()
@@ -457,6 +477,42 @@ void TestSignIn::failedListLoadingClearsTheLabel()
     const QList<ShownMessage> shown = DialogSeam::shown();
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.first().text, QStringLiteral("Invalid object name 'est2'."));
+}
+
+// A password is digested as the characters typed; one that the code page cannot carry is refused before
+// any connection is tried, so a look-alike password (here "p?ss" for "päss") can never sign in.
+void TestSignIn::passwordOutsideTheCodePageIsRefused()
+{
+    TestDatabase db;
+    QVERIFY2(db.isValid(), qPrintable(db.error()));
+    QString error;
+    {
+        const auto admin = olm::server::Administration::open(db.path(), &error);
+        QVERIFY2(admin, qPrintable(error));
+        QVERIFY2(admin->setPassword(QLatin1String(DemoUsers::Editor), QStringLiteral("p?ss"), &error), qPrintable(error));
+    }
+    SignInSetup setup;
+    TADOConnection connection;
+    RecordingWindow window;
+    RecordingHost host;
+    window.login = QLatin1String(DemoUsers::Editor);
+    const QString refusal = QStringLiteral("Пароль содержит символ, которого нет в кодировке Windows-1251.");
+
+    window.password = QStringLiteral("päss");
+    QVERIFY(!SignIn(&connection, QStringLiteral("NULL"), window, host));
+    QCOMPARE(window.statusTexts, QStringList{refusal});
+    QVERIFY(!connection.Connected());
+    QCOMPARE(host.loginId, -1);
+
+    window.statusTexts.clear();
+    window.password = QStringLiteral("p?ss");
+    QVERIFY(!SignIn(&connection, QStringLiteral("n\u00EBw"), window, host));
+    QCOMPARE(window.statusTexts, QStringList{refusal});
+    QVERIFY(!connection.Connected());
+    QVERIFY(DialogSeam::shown().isEmpty());
+
+    QVERIFY(SignIn(&connection, QStringLiteral("NULL"), window, host));
+    QVERIFY(host.loginId > 0);
 }
 
 OLM_TEST_MAIN(TestSignIn)

@@ -2,8 +2,8 @@
 #include "tests/support/SignInSetup.h"
 
 #include "app/SignIn.h"
-#include "platform/Ansi.h"
 #include "server/Schema.h"
+#include "text/Windows1251.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,8 +49,9 @@ void SignInSetup::writeSettings(const QByteArray &bytes) const
 void SignInSetup::writeSettings(const QString &user, const QString &password, const QString &server,
                                 const QString &catalog) const
 {
-    using olm::platform::toAnsi;
-    writeSettings(settingsBlock(toAnsi(user), toAnsi(password), toAnsi(server), toAnsi(catalog)));
+    // Test values are single-byte; one that is not would leave its field empty, and the sign-in fail.
+    const auto bytes = [](const QString &value) { return olm::text::toWindows1251(value).value_or(QByteArray()); };
+    writeSettings(settingsBlock(bytes(user), bytes(password), bytes(server), bytes(catalog)));
 }
 
 QByteArray SignInSetup::settingsBlock(const QByteArray &user, const QByteArray &password, const QByteArray &server,

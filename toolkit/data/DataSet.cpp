@@ -968,7 +968,12 @@ void TDataSet::Delete()
         d->fail(QStringLiteral("Cannot perform this operation on an empty dataset"));
     d->fire(BeforeDelete);
     d->fire(BeforeScroll);
-    const qint64 id = d->currentRecord()->id;
+    // The handlers may have closed the dataset or left no record in view (a filter, a re-read).
+    d->checkActive();
+    const TRecord *target = d->currentRecord();
+    if (!target)
+        d->fail(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    const qint64 id = target->id;
     d->checkOperation([&] {
         if (!CanModify())
             d->fail(QStringLiteral("Cannot modify a read-only dataset"));

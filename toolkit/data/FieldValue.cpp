@@ -2,6 +2,7 @@
 #include "FieldValue.h"
 
 #include "Exceptions.h"
+#include "text/SingleQuotes.h"
 
 #include <QCollator>
 #include <QLocale>
@@ -354,7 +355,7 @@ QString qtDatePattern(const QString &format)
     auto flushLiteral = [&] {
         if (literal.isEmpty())
             return;
-        out += QLatin1Char('\'') + QString(literal).replace(QLatin1String("'"), QLatin1String("''")) + QLatin1Char('\'');
+        out += olm::text::singleQuotedLiteral(literal);
         literal.clear();
     };
     bool afterHour = false;

@@ -85,11 +85,6 @@ QString quoteIdentifier(const QString &name)
     return parts.join(QLatin1Char('.'));
 }
 
-QString quoteLiteral(const QString &text)
-{
-    return QLatin1Char('\'') + QString(text).replace(QLatin1String("'"), QLatin1String("''")) + QLatin1Char('\'');
-}
-
 QString changedByAnotherUserText()
 {
     return QStringLiteral("The record was changed or deleted by another user since it was read.");

@@ -28,8 +28,6 @@ struct WriteTarget {
 
 /// "[name]", "[dbo].[name]"; a closing bracket inside is doubled.
 QString quoteIdentifier(const QString &name);
-/// 'text' with every single quote doubled: the one way user text enters a statement as a literal.
-QString quoteLiteral(const QString &text);
 
 /// UPDATE of the changed fields; empty when nothing changed. EDatabaseError when the key is unusable.
 SqlStatement updateStatement(const TRowChange &change, const WriteTarget &target);

@@ -895,16 +895,19 @@ void TDBGridEhPrivate::deleteSelection()
     QStringList marks;
     for (int i = 0; i < selected.Count(); ++i)
         marks << selected.Items(i);
+    // Each row leaves the selection once it is deleted (or gone already); the first refusal stops the
+    // rest, which stay selected for the user to see and try again.
     runDataControlOperation([&] {
         const TControlsDisabler quiet(ds);
         for (const QString &bookmark : std::as_const(marks)) {
-            if (!ds->BookmarkValid(bookmark))
-                continue;
-            ds->GotoBookmark(bookmark);
-            ds->Delete();
+            if (ds->BookmarkValid(bookmark)) {
+                ds->GotoBookmark(bookmark);
+                ds->Delete();
+            }
+            selected.remove(bookmark);
         }
     });
-    selected.Clear();
+    selected.changed();
 }
 
 // --- Painting --------------------------------------------------------------------------------------------

@@ -168,3 +168,13 @@ void TDBLookupComboBox::onActivated(int index)
     if (OnClick)
         runDataControlOperation([this] { OnClick(this); });
 }
+
+bool hasChosenKey(const TDBLookupComboBox *box)
+{
+    return box && !box->KeyValue().isNull();
+}
+
+bool showsText(const TDBLookupComboBox *box)
+{
+    return box && !box->Text().isEmpty();
+}

@@ -67,3 +67,8 @@ private:
     QVariant m_keyValue;
     bool m_moving = false;   // the list is being moved by the box itself
 };
+
+/// Whether a key is chosen in box (its key value is not null); false when there is no box.
+bool hasChosenKey(const TDBLookupComboBox *box);
+/// Whether box shows a text (its key is in the list as the list is now); false when there is no box.
+bool showsText(const TDBLookupComboBox *box);

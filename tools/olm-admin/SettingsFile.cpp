@@ -2,6 +2,7 @@
 #include "SettingsFile.h"
 
 #include "server/Password.h"
+#include "text/Windows1251.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -14,7 +15,7 @@ constexpr int serverOffset = 42, catalogOffset = 62, serverLength = 82, catalogL
 
 bool put(QByteArray &file, int offset, int lengthAt, const char *what, const QString &value, QString *error)
 {
-    const auto bytes = server::toWindows1251(value);
+    const auto bytes = olm::text::toWindows1251(value);
     if (!bytes) {
         *error = QStringLiteral("The %1 has characters that Windows-1251 cannot hold.").arg(QLatin1String(what));
         return false;
@@ -33,7 +34,7 @@ bool put(QByteArray &file, int offset, int lengthAt, const char *what, const QSt
 QString take(const QByteArray &file, int offset, int lengthAt)
 {
     const int length = qMin(int(quint8(file.at(lengthAt))), settingsFieldSize);
-    return server::fromWindows1251(server::shiftBytesUp(file.mid(offset, length)));
+    return olm::text::fromWindows1251(server::shiftBytesUp(file.mid(offset, length)));
 }
 } // namespace
 
