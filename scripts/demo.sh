@@ -12,7 +12,11 @@ if [ ! -f "$bin/Data/olm.sqlite" ]; then
   echo "Demo database created in $bin/Data (sign-in users: see README.md)."
 fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display here: starting the client under a virtual X server (xvfb-run)."
-  exec xvfb-run -a "$bin/olm16"
+  cat <<EOM
+The client is built, but there is no display here (DISPLAY and WAYLAND_DISPLAY are unset).
+Start it on a desktop with:       $bin/olm16
+or under a virtual X server with: xvfb-run -a -s "-screen 0 1280x1024x24" $bin/olm16
+EOM
+  exit 1
 fi
 exec "$bin/olm16"

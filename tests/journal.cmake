@@ -3,4 +3,4 @@ olm_add_test(tst_journal
   SOURCES tst_journal.cpp support/TestDatabase.cpp support/TestDatabase.h support/SignInSetup.cpp
           support/SignInSetup.h
   LIBS olm_journal olm_app olm_server
-  TIMEOUT 300)
+  TIMEOUT 900)
