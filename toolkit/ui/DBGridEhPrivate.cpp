@@ -378,8 +378,9 @@ int TDBGridEhPrivate::titleHeight() const
                 continue;
             const int width = std::max(1, titles->sectionSize(i) - 2 * TDBGridHeader::TitleMarginX);
             const QString caption = model->headerData(i, Qt::Horizontal).toString();
-            const int flags = TDBGridHeader::titleWrapFlags(metrics, caption, width, true);
-            textHeight = std::max(textHeight, metrics.boundingRect(QRect(0, 0, width, 100000), flags, caption).height());
+            const int flags = TDBGridHeader::titleWrapFlags(metrics, caption, width);
+            const QRect needed = metrics.boundingRect(QRect(0, 0, width, 100000), flags, caption);
+            textHeight = std::max(textHeight, needed.height());
         }
     }
     return textHeight + 4 + 2 * TDBGridHeader::TitleMarginY;

@@ -141,16 +141,14 @@ void TDBGridHeader::paintTitle(QPainter *painter, const QRect &rect, int column)
     const QFontMetrics metrics(qfont);
     if (m_grid->q->UseMultiTitle) {
         // The title row is as high as the longest wrapped caption needs (titleHeight).
-        painter->drawText(textRect, int(align) | titleWrapFlags(metrics, caption, textRect.width(), true), caption);
+        painter->drawText(textRect, int(align) | titleWrapFlags(metrics, caption, textRect.width()), caption);
         return;
     }
     painter->drawText(textRect, int(align), metrics.elidedText(caption, Qt::ElideRight, textRect.width()));
 }
 
-int TDBGridHeader::titleWrapFlags(const QFontMetrics &metrics, const QString &caption, int width, bool multiLine)
+int TDBGridHeader::titleWrapFlags(const QFontMetrics &metrics, const QString &caption, int width)
 {
-    if (!multiLine)
-        return 0;
     const QStringList words = caption.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     const bool wordsFit = std::all_of(words.cbegin(), words.cend(),
                                       [&](const QString &word) { return metrics.horizontalAdvance(word) <= width; });

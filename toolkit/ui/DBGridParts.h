@@ -49,9 +49,9 @@ public:
     /// Pixels between a title cell's edges and its caption: left and right, top and bottom.
     static constexpr int TitleMarginX = 3;
     static constexpr int TitleMarginY = 1;
-    /// Text flags of a caption laid out in width pixels: one line, or with multiLine wrapped at word
-    /// boundaries (and inside a word only where that word alone is wider than the column).
-    static int titleWrapFlags(const QFontMetrics &metrics, const QString &caption, int width, bool multiLine);
+    /// Text flags that wrap a multi-line caption in width pixels: at word boundaries, or anywhere when one
+    /// word alone is wider than width.
+    static int titleWrapFlags(const QFontMetrics &metrics, const QString &caption, int width);
 
 protected:
     void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override;
