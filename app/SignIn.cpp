@@ -200,7 +200,7 @@ bool SignIn(TADOConnection *Connection, const QString &NewPassword, TSignInWindo
     const QString argument3 = newPasswordArgument(NewPassword);
     olm::platform::Platform &platform = olm::platform::Platform::current();
     const QString computerName = platform.computerName(256);
-    const QString address = platform.localAddress();
+    const QString address = window.localAddress();
     const QString statement =
         getUserStatement(window.loginText(), DigestHex(window.passwordText()), argument3, address, computerName);
 

@@ -55,6 +55,9 @@ public:
     virtual quint8 attemptCount() const = 0;
     virtual QString loginText() const = 0;
     virtual QString passwordText() const = 0;
+    /// The workstation's local address as the window's address watcher last looked it up; asking
+    /// must not wait for a lookup in the middle of the exchange.
+    virtual QString localAddress() = 0;
     /// The status label.
     virtual void setStatusText(const QString &text) = 0;
     /// Flips the password-change area as a click on its toggle would.

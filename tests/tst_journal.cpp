@@ -23,6 +23,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QHeaderView>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -206,6 +209,8 @@ private slots:
     void closingTellsWhenThePostIsRefused();
     void addressHistoryWrittenOnDestruction();
     void editedMarkAndDateAreStoredAndLogged();
+    void invalidDateLeftWithDownIsReportedOnce();
+    void gridTitlesReadWhole();
 
 private:
     std::unique_ptr<TApplication> m_application;
@@ -867,6 +872,77 @@ void TestJournal::editedMarkAndDateAreStoredAndLogged()
     const QByteArray shot = qgetenv("OLM_JOURNAL_SCREENSHOT");
     if (!shot.isEmpty())
         QVERIFY(w.grab().save(QString::fromLocal8Bit(shot)));
+}
+
+
+void TestJournal::invalidDateLeftWithDownIsReportedOnce()
+{
+    Journal j;
+    QVERIFY2(j.window, qPrintable(j.db.error()));
+    j.show();
+    TForm2 &w = *j.window;
+    QVERIFY(j.chooseAll(Group1, Semester1, Student3));
+    TQZDBGridEh *grid = w.DBGridEh1;
+    QVERIFY(j.journal()->RecordCount() > 1);
+    const QVariant dateBefore = j.journal()->FieldByName(QStringLiteral("p36"))->Value();
+    grid->setFocus();
+    grid->setCol(9);
+    QTRY_VERIFY(qobject_cast<QLineEdit *>(grid->InplaceEditor()));
+    auto *date = qobject_cast<QLineEdit *>(grid->InplaceEditor());
+    date->selectAll();
+    QTest::keyClicks(date, QStringLiteral("45132022"));
+
+    // Real boxes, as the user meets them: a box takes the focus from the grid while it is open.
+    DialogSeam::setResponder(nullptr);
+    int boxes = 0;
+    QTimer closer;
+    closer.setInterval(10);
+    connect(&closer, &QTimer::timeout, this, [&boxes] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            ++boxes;
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    closer.start();
+    QTest::keyClick(grid->InplaceEditor(), Qt::Key_Down);
+    QTest::qWait(200);
+    closer.stop();
+
+    QCOMPARE(boxes, 1);
+    QCOMPARE(m_answers->shown().size(), 1);
+    QVERIFY2(m_answers->shown().first().text.contains(QStringLiteral("is not a valid date")),
+             qPrintable(m_answers->shown().first().text));
+    // The row did not move and nothing was written.
+    QCOMPARE(j.journal()->FieldByName(QStringLiteral("p36"))->Value(), dateBefore);
+    QVERIFY(grid->InplaceEditor());
+}
+
+void TestJournal::gridTitlesReadWhole()
+{
+    Journal j;
+    QVERIFY2(j.window, qPrintable(j.db.error()));
+    j.show();
+    TQZDBGridEh *grid = j.window->DBGridEh1;
+    const QHeaderView *titles = grid->horizontalHeader();
+    const QFontMetrics metrics(grid->TitleFont.toQFont());
+    // The widths stay as laid out; the titles wrap instead, each word whole on its line.
+    const QList<int> widths{37, 53, 227, 86, 74, 64, 98, 64, 72, 64};
+    bool wrapped = false;
+    for (int i = 0; i < grid->ColumnCount(); ++i) {
+        const TColumnEh *column = grid->Columns(i);
+        QCOMPARE(column->Width, widths.at(i));
+        if (!column->Visible)
+            continue;
+        const int textWidth = titles->sectionSize(i) - 6;
+        const QString caption = column->Title.Caption;
+        for (const QString &word : caption.split(QLatin1Char(' ')))
+            QVERIFY2(metrics.horizontalAdvance(word) <= textWidth, qPrintable(word));
+        const QRect needed = metrics.boundingRect(QRect(0, 0, textWidth, 1000), Qt::TextWordWrap, caption);
+        QVERIFY2(needed.height() <= titles->height() - 2,
+                 qPrintable(QStringLiteral("%1: %2 of %3").arg(caption).arg(needed.height()).arg(titles->height())));
+        wrapped = wrapped || needed.height() > metrics.height();
+    }
+    QVERIFY(wrapped);
 }
 
 OLM_TEST_MAIN(TestJournal)

@@ -30,6 +30,7 @@ public:
     quint8 attempts = 1;
     QString login;
     QString password;
+    QString address = QLatin1String(SignInSetup::Address);
     QStringList statusTexts;
     int toggleClicks = 0;
     bool toggleDisabled = false;
@@ -40,6 +41,7 @@ public:
     quint8 attemptCount() const override { return attempts; }
     QString loginText() const override { return login; }
     QString passwordText() const override { return password; }
+    QString localAddress() override { return address; }
     void setStatusText(const QString &text) override { statusTexts << text; }
     void clickChangeToggle() override { ++toggleClicks; }
     void disableChangeToggle() override { toggleDisabled = true; }
@@ -336,10 +338,10 @@ void TestSignIn::workstationFactsReachTheServer()
     QVERIFY2(db.isValid(), qPrintable(db.error()));
     SignInSetup setup;
     setup.platform.setComputerName(QStringLiteral("KAF'12"));
-    setup.platform.setLocalAddress(QStringLiteral("192.168.7.31"));
     TADOConnection connection;
     RecordingWindow window;
     RecordingHost host;
+    window.address = QStringLiteral("192.168.7.31");
     window.login = QLatin1String(DemoUsers::Editor);
     window.password = QLatin1String(DemoUsers::EditorPassword);
     QVERIFY(SignIn(&connection, QStringLiteral("NULL"), window, host));

@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QSet>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 
@@ -60,6 +61,18 @@ struct SignedInFixture {
         form.Password_Edit->setText(password);
     }
     void clickSignIn() { QTest::mouseClick(form.SpeedButton2, Qt::LeftButton); }
+    /// Sign-in attempts the server recorded: login and address, oldest first.
+    QList<QStringList> attempts() const
+    {
+        const olm::server::Outcome outcome =
+            db.administrator()->execute(QStringLiteral("SELECT login, address FROM srv_attempts ORDER BY id_attempt"));
+        QList<QStringList> rows;
+        if (outcome.ok && outcome.firstResult()) {
+            for (const QVariantList &row : outcome.firstResult()->rows)
+                rows.append({row.value(0).toString(), row.value(1).toString()});
+        }
+        return rows;
+    }
     QVariant adminValue(const QString &statement) const
     {
         const olm::server::Outcome outcome = db.administrator()->execute(statement);
@@ -104,6 +117,8 @@ private slots:
     void blockedUserIsToldWhy();
     void requiredUpdateEndsTheProgram();
     void updateTimerEndsTheApplication();
+    void signInPressedAgainWhileLoadingIsIgnored();
+    void addressComesFromTheWindowsWatcher();
 
     void startupCancelledShowsNoWindow();
     void startupSignedInShowsTheMainWindow();
@@ -186,10 +201,29 @@ void TestSignInWindow::tabOrder()
     QApplication::setActiveWindow(&form);
     QVERIFY(QTest::qWaitForWindowActive(&form));
     form.Login_Edit->setFocus();
+    // The change area is closed: Tab stays with the two edits the user can see.
+    for (QLineEdit *next : {form.Password_Edit, form.Login_Edit, form.Password_Edit}) {
+        QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
+        QCOMPARE(form.focusWidget(), next);
+    }
+    QTest::keyClick(form.focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(form.focusWidget(), form.Login_Edit);
+
+    // Open, all four in their order.
+    QTest::mouseClick(form.SpeedButton3, Qt::LeftButton);
+    QVERIFY(form.ChangeMode);
     for (QLineEdit *next : {form.Password_Edit, form.Edit1, form.Edit2, form.Login_Edit}) {
         QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
         QCOMPARE(form.focusWidget(), next);
     }
+
+    // Closed again while typing in the confirmation: the focus comes back to what can be seen.
+    form.Edit2->setFocus();
+    QTest::mouseClick(form.SpeedButton3, Qt::LeftButton);
+    QVERIFY(!form.ChangeMode);
+    QVERIFY(form.focusWidget() == form.Login_Edit || form.focusWidget() == form.Password_Edit);
+    QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
+    QVERIFY(form.focusWidget() != form.Edit1 && form.focusWidget() != form.Edit2);
 }
 
 void TestSignInWindow::leftoverUpdateScriptIsDeleted()
@@ -570,6 +604,60 @@ void TestSignInWindow::updateTimerEndsTheApplication()
     form.Timer1->start();
     QTRY_VERIFY(Application->Terminated());
     QCOMPARE(form.Timer1->interval(), 100);
+}
+
+void TestSignInWindow::signInPressedAgainWhileLoadingIsIgnored()
+{
+    SignedInFixture f;
+    QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
+    f.typeCredentials(QLatin1String(DemoUsers::Editor), QLatin1String(DemoUsers::EditorPassword));
+    // The loading lets pending events run, and the controls stay live meanwhile: the user presses the
+    // button and Enter again while the lists load.
+    bool pressedWhileLoading = false;
+    QTimer::singleShot(0, &f.form, [&] {
+        pressedWhileLoading = f.form.ProgressBar->isVisible() && f.form.result() == mrNone;
+        QVERIFY(f.form.SpeedButton2->isEnabled());
+        QVERIFY(f.form.Password_Edit->isEnabled());
+        QTest::mouseClick(f.form.SpeedButton2, Qt::LeftButton);
+        QTest::keyClick(f.form.Password_Edit, Qt::Key_Return);
+    });
+    f.clickSignIn();
+    QVERIFY(pressedWhileLoading);
+    QVERIFY2(DialogSeam::shown().isEmpty(), qPrintable(DialogSeam::shown().value(0).text));
+    QCOMPARE(f.form.AttemptCount, quint8(1));
+    QCOMPARE(f.attempts().size(), 1);
+    QCOMPARE(f.form.result(), mrOk);
+    QVERIFY(f.dm.ADO_YOT->Connected());
+    for (TDataSet *list : QList<TDataSet *>{f.dm.ADOQ_t_fio, f.dm.ADOQ_group, f.dm.ADOQ_g_sem, f.dm.ADOQ_Vremennyi})
+        QVERIFY2(list->Active(), qPrintable(list->Name()));
+    QCOMPARE(f.form.ProgressBar->value(), 14);
+
+    // Once the exchange is over, the button works again.
+    DialogSeam::clear();
+    f.form.Password_Edit->setText(QStringLiteral("wrong"));
+    f.clickSignIn();
+    QCOMPARE(f.form.AttemptCount, quint8(2));
+    QCOMPARE(f.attempts().size(), 2);
+}
+
+void TestSignInWindow::addressComesFromTheWindowsWatcher()
+{
+    SignedInFixture f;
+    QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
+    QCOMPARE(f.form.IdIPWatch1->LocalIP(), QLatin1String(SignInSetup::Address));
+    // The machine's address changes after the watcher's last look: the exchange takes the watcher's answer
+    // and does not look the address up itself.
+    f.setup.platform.setLocalAddress(QStringLiteral("10.0.0.77"));
+    const Qt::HANDLE uiThread = QThread::currentThreadId();
+    const qsizetype uiLookups = f.setup.platform.localAddressThreads().count(uiThread);
+    f.typeCredentials(QLatin1String(DemoUsers::Editor), QLatin1String(DemoUsers::EditorPassword));
+    f.clickSignIn();
+    QVERIFY2(DialogSeam::shown().isEmpty(), qPrintable(DialogSeam::shown().value(0).text));
+    QCOMPARE(f.form.result(), mrOk);
+    QCOMPARE(f.setup.platform.localAddressThreads().count(uiThread), uiLookups);
+    const QList<QStringList> attempts = f.attempts();
+    QCOMPARE(attempts.size(), 1);
+    QCOMPARE(attempts.first().value(1), QLatin1String(SignInSetup::Address));
 }
 
 void TestSignInWindow::startupCancelledShowsNoWindow()

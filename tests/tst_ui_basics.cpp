@@ -19,6 +19,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest>
 
 #include <memory>
@@ -85,6 +86,7 @@ private slots:
     void messageBoxAnswersAndRecords();
     void showMessageAndErrorDialog();
     void scopedAnswersRestoreTheOuterScope();
+    void windowTitlesAreTheCaptionsAlone();
     void realMessageBox_data();
     void realMessageBox();
 
@@ -99,6 +101,7 @@ private slots:
     void terminatedBeforeShowingIsCancel();
     void runEndsAtOnceWhenTerminated();
     void runShowsTheMainFormOnlyWhenAsked();
+    void secondApplicationIsRefused();
 
     void colorsMap_data();
     void colorsMap();
@@ -185,7 +188,6 @@ void TestUiBasics::showMessageAndErrorDialog()
     QCOMPARE(shown[1].kind, QStringLiteral("Error"));
     QCOMPARE(shown[1].caption, QStringLiteral("Error"));
     QCOMPARE(shown[1].type, MB_OK | MB_ICONERROR);
-    QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("OLM 16 Учет успеваемости"));
 }
 
 void TestUiBasics::scopedAnswersRestoreTheOuterScope()
@@ -203,6 +205,34 @@ void TestUiBasics::scopedAnswersRestoreTheOuterScope()
     QCOMPARE(outer.shown().size(), 1);
     QCOMPARE(outer.shown().constFirst().text, QStringLiteral("outer"));
     QCOMPARE(MessageBoxA(nullptr, QStringLiteral("outer again"), QString(), MB_YESNO), IDYES);
+}
+
+void TestUiBasics::windowTitlesAreTheCaptionsAlone()
+{
+    // The window system names a window by its title followed by " — " and the application's display name,
+    // as soon as a display name has been set. The title of the application is ours alone: the display
+    // name is never set, so it still follows the application's name.
+    const QString name = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("olm-title-check"));
+    const QString displayName = QGuiApplication::applicationDisplayName();
+    QCoreApplication::setApplicationName(name);
+    QCOMPARE(displayName, QStringLiteral("olm-title-check"));
+    QCOMPARE(Application->Title(), QStringLiteral("OLM 16 Учет успеваемости"));
+
+    QWidget window(nullptr, Qt::FramelessWindowHint);
+    window.setWindowTitle(QStringLiteral("Аутентификация"));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.windowHandle()->title(), QStringLiteral("Аутентификация"));
+
+    DialogSeam::clear();
+    QString boxTitle;
+    onNextMessageBox([&boxTitle](QMessageBox *box) {
+        boxTitle = box->windowHandle() ? box->windowHandle()->title() : QString();
+        box->done(QMessageBox::Ok);
+    });
+    MessageBoxA(&window, QStringLiteral("Поле не заполнено"), QStringLiteral("Warning!"), MB_OK | MB_ICONWARNING);
+    QCOMPARE(boxTitle, QStringLiteral("Warning!"));
 }
 
 void TestUiBasics::realMessageBox_data()
@@ -416,7 +446,9 @@ void TestUiBasics::runShowsTheMainFormOnlyWhenAsked()
     Application->Run();
     QVERIFY(!visibleInLoop);
 
-    m_application = std::make_unique<TApplication>(); // a fresh one: termination is for good
+    // A fresh one, after the first is gone: termination is for good.
+    m_application.reset();
+    m_application = std::make_unique<TApplication>();
     QWidget shownForm;
     Application->setMainForm(&shownForm);
     QTimer::singleShot(0, &shownForm, [&] {
@@ -425,6 +457,20 @@ void TestUiBasics::runShowsTheMainFormOnlyWhenAsked()
     });
     Application->Run();
     QVERIFY(visibleInLoop);
+}
+
+void TestUiBasics::secondApplicationIsRefused()
+{
+    TApplication *first = Application;
+    QVERIFY(first);
+    QVERIFY_THROWS_EXCEPTION(std::logic_error, TApplication{});
+    // The first one keeps the global, its title and its error display.
+    QCOMPARE(Application, first);
+    QCOMPARE(Application->Title(), QStringLiteral("OLM 16 Учет успеваемости"));
+    ScopedDialogAnswers answers;
+    QVERIFY(!Application->guarded([] { throw EConvertError(QStringLiteral("still shown")); }));
+    QCOMPARE(answers.shown().size(), 1);
+    QCOMPARE(answers.shown().constFirst().caption, QStringLiteral("OLM 16 Учет успеваемости"));
 }
 
 void TestUiBasics::colorsMap_data()
