@@ -35,6 +35,7 @@ public:
     bool toggleDisabled = false;
     int listLoads = 0;
     int selfUpdates = 0;
+    QString updateDataSource;
     std::function<void()> onLoadLists;
 
     quint8 attemptCount() const override { return attempts; }
@@ -49,7 +50,11 @@ public:
         if (onLoadLists)
             onLoadLists();
     }
-    void runSelfUpdate() override { ++selfUpdates; }
+    void runSelfUpdate(const QString &dataSource) override
+    {
+        ++selfUpdates;
+        updateDataSource = dataSource;
+    }
     QString status() const { return statusTexts.isEmpty() ? QString() : statusTexts.last(); }
 };
 
@@ -427,6 +432,7 @@ void TestSignIn::updateFlagWinsOverTheMessage()
         window.password = QLatin1String(password);
         QVERIFY(!SignIn(&connection, QStringLiteral("NULL"), window, host));
         QCOMPARE(window.selfUpdates, 1);
+        QCOMPARE(window.updateDataSource, QStringLiteral("embedded"));
         QVERIFY(window.statusTexts.isEmpty());
         QCOMPARE(window.listLoads, 0);
         QCOMPARE(host.loginId, -1);
