@@ -10,7 +10,7 @@
 
 #include <memory>
 
-/// A Data Source taken apart: "[tcp:]host[\\instance][,port]", or the word "embedded" (any case).
+/// A Data Source taken apart: "[tcp:]host[\instance][,port]", or the word "embedded" (any case).
 struct DataSourceParts {
     /// The server's host; "localhost" for "." and "(local)", which name this machine.
     QString host;
