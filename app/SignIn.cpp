@@ -214,7 +214,7 @@ bool SignIn(TADOConnection *Connection, const QString &NewPassword, TSignInWindo
 
         message = answer(*query, MessageColumn).AsString();
         if (answer(*query, UpdateColumn).AsInteger() >= 3) {
-            window.runSelfUpdate();
+            window.runSelfUpdate(info.Server);
             return false;
         }
         if (!message.isEmpty()) {

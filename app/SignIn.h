@@ -65,8 +65,8 @@ public:
     virtual void disableChangeToggle() = 0;
     /// Opens the data module's lists; any failure propagates.
     virtual void LoadLists() = 0;
-    /// The server asked for a newer program.
-    virtual void runSelfUpdate() = 0;
+    /// The server asked for a newer program; dataSource (the settings file's) tells where to find it.
+    virtual void runSelfUpdate(const QString &dataSource) = 0;
 };
 
 /// One sign-in on Connection; NewPassword is "NULL" or the new password. True only when the user is

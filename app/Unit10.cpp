@@ -216,7 +216,7 @@ void TForm8::wireEvents()
 void TForm8::FormCreate()
 {
     // The update script of an earlier run has done its work by now; a failed removal is harmless.
-    QFile::remove(programFolder() + QStringLiteral("/OLM 16.bat"));
+    QFile::remove(updateScriptPath());
     Label1->setText(QStringLiteral("V.") + QString::number(2));
     Label1->adjustSize();
     AttemptCount = 0;
@@ -480,7 +480,7 @@ void TForm8::setLoginId(int id)
     m_host->setLoginId(id);
 }
 
-void TForm8::runSelfUpdate()
+void TForm8::runSelfUpdate(const QString &dataSource)
 {
-    RunSelfUpdateUnfinished(this);
+    RunSelfUpdate({this, Label1, Timer1}, dataSource);
 }

@@ -79,7 +79,7 @@ private:
     void setStatusText(const QString &text) override;
     void clickChangeToggle() override { SpeedButton3Click(); }
     void disableChangeToggle() override;
-    void runSelfUpdate() override;
+    void runSelfUpdate(const QString &dataSource) override;
     void setLoginName(const QString &name) override;
     void setLoginId(int id) override;
 

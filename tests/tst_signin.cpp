@@ -36,6 +36,7 @@ public:
     bool toggleDisabled = false;
     int listLoads = 0;
     int selfUpdates = 0;
+    QString updateDataSource;
     std::function<void()> onLoadLists;
 
     quint8 attemptCount() const override { return attempts; }
@@ -51,7 +52,11 @@ public:
         if (onLoadLists)
             onLoadLists();
     }
-    void runSelfUpdate() override { ++selfUpdates; }
+    void runSelfUpdate(const QString &dataSource) override
+    {
+        ++selfUpdates;
+        updateDataSource = dataSource;
+    }
     QString status() const { return statusTexts.isEmpty() ? QString() : statusTexts.last(); }
 };
 
@@ -429,6 +434,7 @@ void TestSignIn::updateFlagWinsOverTheMessage()
         window.password = QLatin1String(password);
         QVERIFY(!SignIn(&connection, QStringLiteral("NULL"), window, host));
         QCOMPARE(window.selfUpdates, 1);
+        QCOMPARE(window.updateDataSource, QStringLiteral("embedded"));
         QVERIFY(window.statusTexts.isEmpty());
         QCOMPARE(window.listLoads, 0);
         QCOMPARE(host.loginId, -1);
