@@ -73,7 +73,6 @@ TForm1::TForm1(QWidget *parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Предупреждение..."));
     // A sizeable tool window whose caption carries no system menu and no buttons.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    setSizeGripEnabled(false);
     setFont(TFont(QStringLiteral("MS Sans Serif"), 8).toQFont());
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, ColorToQColor(clBtnFace));

@@ -1136,6 +1136,12 @@ void TestJournal::confirmDeleteListsTheSelectedRows()
 
     QList<ShownConfirmation> shown;
     answerConfirmations(shown, [yes](TForm1 &dialog) {
+        // The screen as the user sees it with the dialog up, for a person to look at.
+        const QByteArray shot = qgetenv("OLM_CONFIRM_SCREENSHOT");
+        if (!shot.isEmpty() && yes) {
+            QTest::qWait(300);
+            QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(shot));
+        }
         if (yes)
             QTest::keyClick(dialog.StringGrid, Qt::Key_Return);
         else

@@ -17,12 +17,14 @@ struct BitBtnKindLook {
     bool isCancel;
 };
 
+// The confirming kinds show the style's green tick: its own OK picture is an arrow and its Yes a plain disc,
+// which the users would not read as "yes".
 BitBtnKindLook lookOfKind(TBitBtnKind kind)
 {
     switch (kind) {
-    case bkOK: return {QStyle::SP_DialogOkButton, mrOk, true, false};
+    case bkOK: return {QStyle::SP_DialogApplyButton, mrOk, true, false};
     case bkCancel: return {QStyle::SP_DialogCancelButton, mrCancel, false, true};
-    case bkYes: return {QStyle::SP_DialogYesButton, mrYes, true, false};
+    case bkYes: return {QStyle::SP_DialogApplyButton, mrYes, true, false};
     case bkNo: return {QStyle::SP_DialogNoButton, mrNo, false, false};
     case bkCustom: break;
     }
