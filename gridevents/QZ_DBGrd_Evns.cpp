@@ -38,7 +38,7 @@ bool isBareFilterValue(const QString &text)
             return false;
     }
     for (const QLatin1String word : {QLatin1String("and"), QLatin1String("or")}) {
-        const bool isWord = text.size() == word.size() || !isFilterNameChar(text.at(word.size()));
+        const bool isWord = text.size() == word.size() || (text.size() > word.size() && !isFilterNameChar(text.at(word.size())));
         if (isWord && text.startsWith(word, Qt::CaseInsensitive))
             return false;
     }

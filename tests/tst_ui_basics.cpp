@@ -1,8 +1,10 @@
 // Tests of the toolkit basics: message boxes and modal windows through the seam (and for real),
-// termination, the default error display, colours, fonts, key codes, the canvas and window moving.
+// termination, the default error display, colours, fonts, key codes, the canvas, window moving and the
+// standard-kind buttons.
 #include "platform/FakePlatform.h"
 #include "toolkit/data/Exceptions.h"
 #include "toolkit/ui/Application.h"
+#include "toolkit/ui/BitBtn.h"
 #include "toolkit/ui/Dialogs.h"
 #include "toolkit/ui/Forms.h"
 #include "toolkit/ui/Graphics.h"
@@ -120,6 +122,9 @@ private slots:
 
     void systemMoveFollowsTheMouse();
     void messageBeepReachesThePlatform();
+
+    void standardButtonKinds_data();
+    void standardButtonKinds();
 
 private:
     std::unique_ptr<TApplication> m_application;
@@ -716,6 +721,59 @@ void TestUiBasics::messageBeepReachesThePlatform()
     const olm::platform::ScopedPlatform scope(fake);
     MessageBeep(MB_ICONEXCLAMATION);
     QCOMPARE(fake.beeps(), QList<unsigned>{0x30});
+}
+
+void TestUiBasics::standardButtonKinds_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("clicks");
+    QTest::newRow("OK takes Enter") << int(bkOK) << int(Qt::Key_Return) << mrOk << 1;
+    QTest::newRow("Yes takes Enter") << int(bkYes) << int(Qt::Key_Return) << mrYes << 1;
+    QTest::newRow("Cancel takes Escape") << int(bkCancel) << int(Qt::Key_Escape) << mrCancel << 1;
+    // Neither default nor cancel: the window's own Escape ends it, the button is not pressed.
+    QTest::newRow("No takes neither") << int(bkNo) << int(Qt::Key_Escape) << mrCancel << 0;
+}
+
+void TestUiBasics::standardButtonKinds()
+{
+    QFETCH(int, kind);
+    QFETCH(int, key);
+    QFETCH(int, result);
+    QFETCH(int, clicks);
+    QDialog dialog;
+    auto *edit = new QLineEdit(&dialog);
+    auto *button = new TBitBtn(&dialog);
+    button->setKind(TBitBtnKind(kind));
+    QCOMPARE(button->Kind(), TBitBtnKind(kind));
+    QCOMPARE(button->Default(), kind == bkOK || kind == bkYes);
+    QCOMPARE(button->Cancel(), kind == bkCancel);
+    QCOMPARE(button->ModalResult(), kind == bkOK ? mrOk : kind == bkYes ? mrYes : kind == bkNo ? mrNo : mrCancel);
+    QVERIFY(!button->icon().isNull());
+    int clicked = 0;
+    QObject::connect(button, &QPushButton::clicked, &dialog, [&clicked] { ++clicked; });
+    ScopedDialogAnswers answers([edit, key](QDialog *shown) {
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key(key));
+        return shown->result();
+    });
+    QCOMPARE(ShowModal(&dialog), result);
+    QCOMPARE(clicked, clicks);
+
+    // A click ends the window with the kind's result; a custom button leaves it open.
+    ScopedDialogAnswers click([button](QDialog *shown) {
+        shown->setResult(mrNone);
+        QTest::mouseClick(button, Qt::LeftButton);
+        const int ended = shown->result();
+        if (shown->isVisible())
+            shown->done(mrAbort);
+        return ended == mrNone ? mrAbort : ended;
+    });
+    QCOMPARE(ShowModal(&dialog), button->ModalResult());
+    button->setKind(bkCustom);
+    QVERIFY(button->icon().isNull());
+    QCOMPARE(ShowModal(&dialog), mrAbort);
 }
 
 OLM_TEST_MAIN(TestUiBasics)
