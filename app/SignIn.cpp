@@ -212,7 +212,7 @@ bool SignIn(TADOConnection *Connection, const QString &NewPassword, TSignInWindo
 
     olm::platform::Platform &platform = olm::platform::Platform::current();
     const QString computerName = platform.computerName(256);
-    const QString address = platform.localAddress();
+    const QString address = window.localAddress();
     const QString statement =
         getUserStatement(window.loginText(), passwordDigest, argument3, address, computerName);
 
@@ -226,7 +226,7 @@ bool SignIn(TADOConnection *Connection, const QString &NewPassword, TSignInWindo
 
         message = answer(*query, MessageColumn).AsString();
         if (answer(*query, UpdateColumn).AsInteger() >= 3) {
-            window.runSelfUpdate();
+            window.runSelfUpdate(info.Server);
             return false;
         }
         if (!message.isEmpty()) {

@@ -54,6 +54,9 @@ public:
     virtual quint8 attemptCount() const = 0;
     virtual QString loginText() const = 0;
     virtual QString passwordText() const = 0;
+    /// The workstation's local address as the window's address watcher last looked it up; asking
+    /// must not wait for a lookup in the middle of the exchange.
+    virtual QString localAddress() = 0;
     /// The status label.
     virtual void setStatusText(const QString &text) = 0;
     /// Flips the password-change area as a click on its toggle would.
@@ -61,8 +64,8 @@ public:
     virtual void disableChangeToggle() = 0;
     /// Opens the data module's lists; any failure propagates.
     virtual void LoadLists() = 0;
-    /// The server asked for a newer program.
-    virtual void runSelfUpdate() = 0;
+    /// The server asked for a newer program; dataSource (the settings file's) tells where to find it.
+    virtual void runSelfUpdate(const QString &dataSource) = 0;
 };
 
 /// One sign-in on Connection; NewPassword is "NULL" or the new password. True only when the user is

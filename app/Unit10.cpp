@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
@@ -215,11 +216,12 @@ void TForm8::wireEvents()
 void TForm8::FormCreate()
 {
     // The update script of an earlier run has done its work by now; a failed removal is harmless.
-    QFile::remove(programFolder() + QStringLiteral("/OLM 16.bat"));
+    QFile::remove(updateScriptPath());
     Label1->setText(QStringLiteral("V.") + QString::number(2));
     Label1->adjustSize();
     AttemptCount = 0;
     ChangeMode = false;
+    followChangeMode();
     // Double buffering needs no switch: every window is painted off screen first.
 }
 
@@ -315,6 +317,11 @@ void TForm8::SpeedButton1Click()
 
 void TForm8::SpeedButton2Click()
 {
+    // The list loading and the update let pending events run while the button and Enter stay live; a
+    // second request then would close the connection under the exchange that is still running.
+    if (m_signingIn)
+        return;
+    const QScopedValueRollback inProgress(m_signingIn, true);
     ++AttemptCount;
     bool signedIn = false;
     if (!ChangeMode) {
@@ -344,6 +351,17 @@ void TForm8::SpeedButton3Click()
     // The form sizes itself no more: the height alone says whether the change area shows.
     ChangeMode = !ChangeMode;
     setFixedHeight(ChangeMode ? OpenHeight : ClosedAgainHeight);
+    followChangeMode();
+}
+
+void TForm8::followChangeMode()
+{
+    // The new-password edits lie below the window's edge while the area is closed: Tab must not carry
+    // the typing into fields nobody can see.
+    for (QLineEdit *edit : {Edit1, Edit2})
+        edit->setFocusPolicy(ChangeMode ? Qt::StrongFocus : Qt::NoFocus);
+    if (!ChangeMode && (focusWidget() == Edit1 || focusWidget() == Edit2))
+        Password_Edit->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm8::Image1MouseDown(QObject *Sender, TMouseButton Button, TShiftState Shift, int X, int Y)
@@ -434,6 +452,11 @@ QString TForm8::passwordText() const
     return Password_Edit->text();
 }
 
+QString TForm8::localAddress()
+{
+    return IdIPWatch1->LocalIP();
+}
+
 void TForm8::setStatusText(const QString &text)
 {
     // A label breaks lines at "\n" only; the caption keeps the carriage returns it was given.
@@ -457,7 +480,7 @@ void TForm8::setLoginId(int id)
     m_host->setLoginId(id);
 }
 
-void TForm8::runSelfUpdate()
+void TForm8::runSelfUpdate(const QString &dataSource)
 {
-    RunSelfUpdateUnfinished(this);
+    RunSelfUpdate({this, Label1, Timer1}, dataSource);
 }

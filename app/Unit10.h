@@ -75,10 +75,11 @@ private:
     quint8 attemptCount() const override { return AttemptCount; }
     QString loginText() const override;
     QString passwordText() const override;
+    QString localAddress() override;
     void setStatusText(const QString &text) override;
     void clickChangeToggle() override { SpeedButton3Click(); }
     void disableChangeToggle() override;
-    void runSelfUpdate() override;
+    void runSelfUpdate(const QString &dataSource) override;
     void setLoginName(const QString &name) override;
     void setLoginId(int id) override;
 
@@ -89,7 +90,11 @@ private:
     void setBarColor(TColor color);
     bool filterKey(QObject *edit, QKeyEvent *event);
 
+    void followChangeMode();
+
     TSignInHost *m_host;
+    /// A sign-in is running (set for the whole of SpeedButton2Click).
+    bool m_signingIn = false;
     int m_loginId = 0;
     QString m_statusCaption;
     TColor m_barColor;

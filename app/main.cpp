@@ -1,21 +1,10 @@
-// The program's entry point: the application, the data module, the main window whose creation signs in,
-// and the message loop.
-#include "data/Unit1.h"
-#include "journal/Unit2.h"
-#include "toolkit/ui/Application.h"
+// The program's entry point: the window system, then the start-up sequence.
+#include "app/Startup.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication qtApplication(argc, argv);
-    TApplication application;
-    Application->setTitle(QStringLiteral("OLM 16 Учет успеваемости"));
-    Application->setShowMainForm(false);
-
-    TDM_YOT dataModule;
-    TForm2 mainWindow;
-    Application->setMainForm(&mainWindow);
-    // Shows the main window only after a successful sign-in; ends at once after a cancelled one.
-    return Application->Run();
+    return RunStartup();
 }

@@ -8,11 +8,13 @@
 #include "gridevents/QZ_DBGrd_Evns.h"
 #include "journal/LogWriters.h"
 #include "journal/StatusBar.h"
+#include "journal/Unit3.h"
 #include "platform/IdIPWatch.h"
 #include "toolkit/data/Exceptions.h"
 #include "toolkit/ui/Application.h"
 #include "toolkit/ui/DBLookupComboBox.h"
 #include "toolkit/ui/Dialogs.h"
+#include "toolkit/ui/StringGrid.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -651,9 +653,42 @@ void TForm2::F1_QZ_DM_YOTDrawColumnCell(QObject *, const QRect &, int, TColumnEh
     // The admission and mark colours come with the grid rules.
 }
 
-void TForm2::F1_QZ_DM_YOTQZDBEOnConfirmDelete(QObject *, bool &)
+void TForm2::F1_QZ_DM_YOTQZDBEOnConfirmDelete(QObject *, bool &CanDelete)
 {
-    // The confirmation dialog comes with the deletion rules.
+    const TBMListEh &selected = DBGridEh1->SelectedRows();
+    if (selected.Count() == 0)
+        return;
+    const auto dialog = std::make_unique<TForm1>();
+    TStringGrid *list = dialog->StringGrid;
+    const int columns = DBGridEh1->ColumnCount();
+    list->setColCount(columns + 1);
+    dialog->resize(width() + 5, dialog->height());
+    // The widths the user sees in the journal; hidden columns keep the list's default width, untitled.
+    for (int k = 0; k < columns; ++k) {
+        const TColumnEh *column = DBGridEh1->Columns(k);
+        if (!column->Visible)
+            continue;
+        list->setCells(k + 1, 0, column->Title.Caption);
+        list->setColWidths(k + 1, DBGridEh1->columnWidth(k));
+    }
+    list->setRowCount(selected.Count() + 1);
+    // The journal is left on the last listed row.
+    TDataSet *journal = DBGridEh1->dataSet();
+    for (int r = 0; r < selected.Count(); ++r) {
+        journal->GotoBookmark(selected.Items(r));
+        for (int k = 0; k < columns; ++k) {
+            const TColumnEh *column = DBGridEh1->Columns(k);
+            const TField *field = column->Visible ? column->Field() : nullptr;
+            if (field)
+                list->setCells(k + 1, r + 1, field->AsString());
+        }
+    }
+    list->setFixedCols(1);
+    list->setFixedRows(1);
+    dialog->Count_Lbl->setText(QStringLiteral("Количество удаляемых записей:[") + QString::number(selected.Count())
+                               + QStringLiteral("]."));
+    dialog->Qst_Lbl->setText(QStringLiteral("Вы действительно хотите удалить эти записи?"));
+    CanDelete = ShowModal(dialog.get()) == mrYes;
 }
 
 void TForm2::DBGridEh1KeyPress(QObject *, QChar &)

@@ -63,12 +63,13 @@ void FakePlatform::putClipboard(const QString &formatName, const QByteArray &byt
     m_clipboard.insert(formatName, bytes);
 }
 
-void FakePlatform::setDownload(int httpStatus, const QByteArray &body)
+void FakePlatform::setDownload(int httpStatus, const QByteArray &body, std::optional<qint64> announcedBytes)
 {
     const QMutexLocker lock(&m_mutex);
     m_downloadReachable = true;
     m_downloadStatus = httpStatus;
     m_downloadBody = body;
+    m_downloadAnnounced = announcedBytes;
 }
 
 void FakePlatform::setDownloadUnreachable()
@@ -83,6 +84,12 @@ void FakePlatform::setShellOpenResult(bool started)
 {
     const QMutexLocker lock(&m_mutex);
     m_shellOpenResult = started;
+}
+
+void FakePlatform::passDownloadsAndSwapsToSystem(quint16 port)
+{
+    const QMutexLocker lock(&m_mutex);
+    m_systemPort = port;
 }
 
 void FakePlatform::setMakeFolderFails(bool fails)
@@ -101,6 +108,12 @@ QStringList FakePlatform::shellOpened() const
 {
     const QMutexLocker lock(&m_mutex);
     return m_shellOpened;
+}
+
+QList<ExecutableSwap> FakePlatform::swaps() const
+{
+    const QMutexLocker lock(&m_mutex);
+    return m_swaps;
 }
 
 QStringList FakePlatform::downloads() const
@@ -211,11 +224,26 @@ bool FakePlatform::shellOpenHidden(const QString &document)
     return m_shellOpenResult;
 }
 
+bool FakePlatform::startExecutableSwap(const ExecutableSwap &swap)
+{
+    QMutexLocker lock(&m_mutex);
+    m_swaps.append(swap);
+    if (m_systemPort == 0)
+        return m_shellOpenResult;
+    lock.unlock();
+    return Platform::system().startExecutableSwap(swap);
+}
+
 DownloadResult FakePlatform::httpDownload(const QUrl &url, const QString &targetFile, int blockSize, int timeoutMs)
 {
-    Q_UNUSED(timeoutMs);
-    const QMutexLocker lock(&m_mutex);
+    QMutexLocker lock(&m_mutex);
     m_downloads.append(url.toString() + QLatin1String(" -> ") + targetFile);
+    if (m_systemPort != 0) {
+        QUrl local = url;
+        local.setPort(m_systemPort);
+        lock.unlock();
+        return Platform::system().httpDownload(local, targetFile, blockSize, timeoutMs);
+    }
 
     DownloadResult result;
     QFile file(targetFile);
@@ -227,6 +255,7 @@ DownloadResult FakePlatform::httpDownload(const QUrl &url, const QString &target
     }
     result.opened = true;
     result.httpStatus = m_downloadStatus;
+    result.announcedBytes = m_downloadAnnounced.value_or(m_downloadBody.size());
     for (qsizetype offset = 0; offset < m_downloadBody.size() && !result.fileError; offset += blockSize)
         writeDownloadBlock(file, m_downloadBody.mid(offset, blockSize), result);
     return result;

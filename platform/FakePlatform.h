@@ -1,5 +1,5 @@
 // A platform for tests: settable machine facts, an in-memory clipboard that can be held by "another
-// program", canned downloads, and a record of every beep, shell start and folder.
+// program", canned downloads, and a record of every beep, shell start, executable swap and folder.
 #pragma once
 
 #include "platform/Platform.h"
@@ -29,17 +29,22 @@ public:
     void setClipboardHeld(bool held);
     /// Puts a block on the clipboard as another program would (added to what is there).
     void putClipboard(const QString &formatName, const QByteArray &bytes);
-    /// The next downloads answer status with body.
-    void setDownload(int httpStatus, const QByteArray &body);
+    /// The next downloads answer status with body, announcing announcedBytes (default: the body's size).
+    void setDownload(int httpStatus, const QByteArray &body, std::optional<qint64> announcedBytes = std::nullopt);
     /// The next downloads find no server.
     void setDownloadUnreachable();
+    /// Shell starts and executable swaps report started (default) or not.
     void setShellOpenResult(bool started);
+    /// Downloads go to the real system, to port on the URL's host (a test's loopback server), and
+    /// executable swaps run for real: for a program that an end-to-end test runs.
+    void passDownloadsAndSwapsToSystem(quint16 port);
     void setMakeFolderFails(bool fails);
 
     // Records.
     /// The types of every messageBeep, in order.
     QList<unsigned> beeps() const;
     QStringList shellOpened() const;
+    QList<ExecutableSwap> swaps() const;
     /// Every download as "url -> target".
     QStringList downloads() const;
     QStringList foldersMade() const;
@@ -58,6 +63,7 @@ public:
     std::optional<QByteArray> clipboardData(const QString &formatName) override;
     QStringList clipboardFormats() override;
     bool shellOpenHidden(const QString &document) override;
+    bool startExecutableSwap(const ExecutableSwap &swap) override;
     DownloadResult httpDownload(const QUrl &url, const QString &targetFile, int blockSize = 1024,
                                 int timeoutMs = 30000) override;
     void messageBeep(unsigned type) override;
@@ -80,11 +86,14 @@ private:
     bool m_downloadReachable = false;
     int m_downloadStatus = 0;
     QByteArray m_downloadBody;
+    std::optional<qint64> m_downloadAnnounced;
+    quint16 m_systemPort = 0;
     bool m_shellOpenResult = true;
     bool m_makeFolderFails = false;
 
     QList<unsigned> m_beeps;
     QStringList m_shellOpened;
+    QList<ExecutableSwap> m_swaps;
     QStringList m_downloads;
     QStringList m_foldersMade;
     int m_localAddressCalls = 0;

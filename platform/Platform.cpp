@@ -35,6 +35,27 @@ namespace {
 // How long the own name may take to resolve before the interfaces are asked instead.
 constexpr int hostLookupTimeoutMs = 500;
 
+#ifndef Q_OS_WIN
+// What the update script does, for /bin/sh: $1 the process to outlive, $2 the new executable, $3 the
+// executable, $4 the download folder, $5 the executable's mode. The copy goes to a name beside the
+// executable first, so the rename puts either the whole new file in place or nothing.
+const char posixSwapScript[] = R"(pid=$1 new=$2 exe=$3 temp=$4 mode=$5
+while kill -0 "$pid" 2>/dev/null; do sleep 0.1; done
+part="$exe.update-$$"
+if ! { cp -f "$new" "$part" && chmod "$mode" "$part" && mv -f "$part" "$exe"; }; then rm -f "$part"; fi
+rm -rf "$temp"
+exec "$exe"
+)";
+
+// The file's permissions as chmod reads them, e.g. "755".
+QString octalMode(QFileDevice::Permissions permissions)
+{
+    const uint bits = uint(permissions);
+    const uint mode = (((bits >> 12) & 7) << 6) | (((bits >> 4) & 7) << 3) | (bits & 7);
+    return QString::number(mode, 8);
+}
+#endif
+
 bool isUsableIPv4(const QHostAddress &address)
 {
     return address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback();
@@ -60,6 +81,7 @@ public:
     std::optional<QByteArray> clipboardData(const QString &formatName) override;
     QStringList clipboardFormats() override;
     bool shellOpenHidden(const QString &document) override;
+    bool startExecutableSwap(const ExecutableSwap &swap) override;
     DownloadResult httpDownload(const QUrl &url, const QString &targetFile, int blockSize, int timeoutMs) override;
     void messageBeep(unsigned type) override;
     bool makeFolder(const QString &path) override;
@@ -157,6 +179,27 @@ bool SystemPlatform::shellOpenHidden(const QString &document)
 #endif
 }
 
+bool SystemPlatform::startExecutableSwap(const ExecutableSwap &swap)
+{
+#ifdef Q_OS_WIN
+    return shellOpenHidden(swap.script);
+#else
+    QFileDevice::Permissions permissions = QFile::permissions(swap.executable);
+    if (!(permissions & QFileDevice::ExeOwner))
+        permissions |= QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    QProcess process;
+    process.setProgram(QStringLiteral("/bin/sh"));
+    process.setArguments({QStringLiteral("-c"), QLatin1String(posixSwapScript), QStringLiteral("olm-update"),
+                          QString::number(swap.waitForPid), swap.downloaded, swap.executable, swap.tempFolder,
+                          octalMode(permissions)});
+    // Hidden: nothing of it reaches this program's terminal.
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    return process.startDetached();
+#endif
+}
+
 DownloadResult SystemPlatform::httpDownload(const QUrl &url, const QString &targetFile, int blockSize, int timeoutMs)
 {
     DownloadResult result;
@@ -169,6 +212,8 @@ DownloadResult SystemPlatform::httpDownload(const QUrl &url, const QString &targ
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, QFileInfo(QCoreApplication::applicationFilePath()).fileName());
     request.setTransferTimeout(timeoutMs);
+    // Another HTTP address may stand in for the file; another scheme may not (the access manager refuses it).
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     const std::unique_ptr<QNetworkReply> reply(manager.get(request));
 
     QEventLoop loop;
@@ -192,6 +237,8 @@ DownloadResult SystemPlatform::httpDownload(const QUrl &url, const QString &targ
 
     result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     result.opened = result.httpStatus != 0;
+    if (const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader); length.isValid())
+        result.announcedBytes = length.toLongLong();
     if (!result.fileError && reply->error() != QNetworkReply::NoError)
         result.error = reply->errorString();
     if (!result.fileError && !file.flush()) {

@@ -30,11 +30,34 @@ struct DownloadResult {
     bool firstReadEmpty = true;
     /// The target file could not be created or written; error says why.
     bool fileError = false;
+    /// The body's length as the server announced it; -1 when it announced none.
+    qint64 announcedBytes = -1;
     /// Network or file error text; empty when there was none.
     QString error;
 
     /// At least one block arrived and the file is complete.
     bool received() const { return !firstReadEmpty && !fileError; }
+    /// The file holds what was asked for: a success status, no transfer error and the whole announced
+    /// body. An error page, a cut-off body or a refused redirect is not the file asked for.
+    bool complete() const
+    {
+        return received() && httpStatus >= 200 && httpStatus < 300 && error.isEmpty()
+            && (announcedBytes < 0 || announcedBytes == bytesReceived);
+    }
+};
+
+/// A downloaded executable to be put in place of a running one, and the script that says how.
+struct ExecutableSwap {
+    /// The command script that does the swap where the system's command interpreter runs it.
+    QString script;
+    /// The new executable.
+    QString downloaded;
+    /// The executable file to replace, by its real name.
+    QString executable;
+    /// The folder of the download, removed once the copy is done.
+    QString tempFolder;
+    /// The process that holds the executable; the swap waits until it has ended.
+    qint64 waitForPid = 0;
 };
 
 /// What the operating system gives. The non-virtual members hold the rules; the virtual ones are
@@ -85,8 +108,16 @@ public:
     /// whether it was started.
     virtual bool shellOpenHidden(const QString &document) = 0;
 
+    /// Starts the swap, hidden, in the current folder; whether it started. Windows: the script with the
+    /// shell's "open" verb. Elsewhere, where no interpreter reads the script, its equivalent runs: wait
+    /// until waitForPid has ended, copy the new executable to a temporary name beside the old one with
+    /// the old one's permissions and rename it over the old one (never a half-written executable), remove
+    /// the temporary folder, start the executable. A failed copy leaves the old executable in place.
+    virtual bool startExecutableSwap(const ExecutableSwap &swap) = 0;
+
     /// Downloads url into targetFile (created or replaced), reading blockSize bytes at a time, and
     /// returns when done; meanwhile windows take no user input. Gives up after timeoutMs without data.
+    /// Follows redirects to HTTP(S) only.
     virtual DownloadResult httpDownload(const QUrl &url, const QString &targetFile, int blockSize = 1024,
                                         int timeoutMs = 30000) = 0;
 

@@ -310,6 +310,20 @@ bool Administration::setUserGroups(const QString &login, const QList<int> &group
     }, error);
 }
 
+QString Administration::currentProgram()
+{
+    return configValue(d->db(), currentProgramKey, QLatin1String(defaultCurrentProgram));
+}
+
+bool Administration::setCurrentProgram(const QString &program, QString *error)
+{
+    if (program.trimmed().isEmpty()) {
+        *error = QStringLiteral("The current program needs a name, such as \"OLM 17\".");
+        return false;
+    }
+    return setConfigValue(d->db(), currentProgramKey, program, error);
+}
+
 bool Administration::setTrace(bool on, QString *error)
 {
     return setConfigValue(d->db(), traceKey, on ? QStringLiteral("1") : QStringLiteral("0"), error);

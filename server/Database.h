@@ -80,6 +80,11 @@ public:
     /// Replaces the groups the user may see (group_form).
     bool setUserGroups(const QString &login, const QList<int> &groups, QString *error);
 
+    /// The program name GET_USER expects ("OLM 16"); older clients are told to update.
+    QString currentProgram();
+    /// Refuses an empty name.
+    bool setCurrentProgram(const QString &program, QString *error);
+
     bool setTrace(bool on, QString *error);
     bool traceEnabled();
     std::optional<QList<TraceEntry>> trace(QString *error);

@@ -100,7 +100,7 @@ Outcome signIn(ProcedureContext &context, const SignInRequest &request)
     if (!verifierMatches(user->verifier, request.digest))
         return Outcome::failure(QString::fromUtf8(wrongSignIn));
 
-    const int update = isOlderProgram(request.program, configValue(db, currentProgramKey, QStringLiteral("OLM 16"))) ? 3 : 0;
+    const int update = isOlderProgram(request.program, configValue(db, currentProgramKey, QLatin1String(defaultCurrentProgram))) ? 3 : 0;
     if (!user->blockedMessage.isEmpty())
         return answer({}, {}, user->id, passwordDaysLeft(db, user->passwordChanged), user->blockedMessage, update);
 

@@ -60,6 +60,9 @@ private slots:
     void userCommands();
     void userCommandsRefuseMistakes_data();
     void userCommandsRefuseMistakes();
+    void currentProgramDecidesTheUpdateFlag();
+    void configRefusesMistakes_data();
+    void configRefusesMistakes();
     void traceAndLog();
     void queryPrintsRowsAndErrors();
     void usageMistakes_data();
@@ -250,6 +253,55 @@ void TestAdmin::userCommandsRefuseMistakes()
     QCOMPARE(run.code, 1);
     QCOMPARE(run.err, QStringLiteral("olm-admin: ") + message + QLatin1Char('\n'));
     QCOMPARE(admin({"user", "list", m_db}).out, before);
+}
+
+void TestAdmin::currentProgramDecidesTheUpdateFlag()
+{
+    // The update flag is the last column of GET_USER's answer for an "OLM 16" client.
+    const auto updateFlag = [this] {
+        const Run run = admin({"query", m_db, getUserStatement(QStringLiteral("sidorov"), QStringLiteral("sidorov1")),
+                               "--login", "olm_boot", "--password", "Boot2016"});
+        return run.code == 0 ? run.out.section(QLatin1Char('\n'), 1, 1).section(QLatin1Char('\t'), 5, 5) : run.err;
+    };
+    const Run fresh = admin({"config", "show", m_db});
+    QVERIFY_RUN(fresh);
+    QCOMPARE(fresh.out, QStringLiteral("current-program: OLM 16\n"));
+    QCOMPARE(updateFlag(), QStringLiteral("0"));
+
+    const Run set = admin({"config", "set", "current-program", "OLM 17", m_db});
+    QVERIFY_RUN(set);
+    QCOMPARE(set.out, QString());
+    QCOMPARE(admin({"config", "show", m_db}).out, QStringLiteral("current-program: OLM 17\n"));
+    QCOMPARE(updateFlag(), QStringLiteral("3"));
+
+    // A pilot of a newer program is not sent back.
+    QVERIFY_RUN(admin({"config", "set", "current-program", "OLM 15", m_db}));
+    QCOMPARE(updateFlag(), QStringLiteral("0"));
+}
+
+void TestAdmin::configRefusesMistakes_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no database") << QStringList{"config", "set", "current-program", "OLM 17"}
+                                 << "config needs show DB, or set current-program NAME DB.";
+    QTest::newRow("unknown setting") << QStringList{"config", "set", "trace", "1", "DB"}
+                                     << "config knows current-program, not trace.";
+    QTest::newRow("empty name") << QStringList{"config", "set", "current-program", " ", "DB"}
+                                << "The current program needs a name, such as \"OLM 17\".";
+    QTest::newRow("unknown action") << QStringList{"config", "list", "DB"}
+                                    << "config needs show DB, or set current-program NAME DB.";
+}
+
+void TestAdmin::configRefusesMistakes()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    arguments.replaceInStrings(QRegularExpression(QStringLiteral("^DB$")), m_db);
+    const Run run = admin(arguments);
+    QCOMPARE(run.code, 1);
+    QCOMPARE(run.err, QStringLiteral("olm-admin: ") + message + QLatin1Char('\n'));
+    QCOMPARE(admin({"config", "show", m_db}).out, QStringLiteral("current-program: OLM 16\n"));
 }
 
 void TestAdmin::traceAndLog()

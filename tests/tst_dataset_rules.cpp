@@ -94,6 +94,8 @@ private slots:
                                         << QStringLiteral("Driver=FreeTDS;Server=srv01\\SQLEXPRESS;Database=olm;UID=u;PWD=pw;") + tail;
         QTest::newRow("local server") << ole.arg("pw", "u", "olm", "(local)")
                                       << QStringLiteral("Driver=FreeTDS;Server=localhost;Database=olm;UID=u;PWD=pw;") + tail;
+        QTest::newRow("instance of the local server") << ole.arg("pw", "u", "olm", "tcp:.\\SQLEXPRESS,1500")
+            << QStringLiteral("Driver=FreeTDS;Server=localhost\\SQLEXPRESS;Port=1500;Database=olm;UID=u;PWD=pw;") + tail;
         QTest::newRow("empty password") << ole.arg("", "u", "olm", "srv")
                                         << QStringLiteral("Driver=FreeTDS;Server=srv;Database=olm;UID=u;PWD=;") + tail;
         QTest::newRow("quoted password with a separator")

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QtTest>
 
 #include <map>
@@ -230,6 +231,8 @@ private slots:
     void pasteThroughKeyDownHandler_data();
     void pasteThroughKeyDownHandler();
     void destroyingIsAnnounced();
+    void multiLineTitlesWrapToFit();
+    void clippedCellShowsItsTextAsTooltip();
 
 private:
     std::unique_ptr<TApplication> m_application;
@@ -1054,6 +1057,60 @@ void TestGrid::destroyingIsAnnounced()
     TDBGridEh *raw = grid.get();
     grid.reset();
     QCOMPARE(announced, raw);
+}
+
+void TestGrid::multiLineTitlesWrapToFit()
+{
+    GridForm f;
+    f.primech->Title.Caption = QStringLiteral("Допуск по оплате");
+    OPEN_FORM(f);
+    const QHeaderView *titles = f.grid->horizontalHeader();
+    const QFontMetrics metrics(f.grid->TitleFont.toQFont());
+    const int oneLine = titles->height();
+    QVERIFY(oneLine < 2 * metrics.height());
+
+    // Allowed, the title row grows until the longest title reads whole; the widths stay.
+    f.grid->UseMultiTitle = true;
+    f.grid->LayoutChanged();
+    QCOMPARE(f.primech->Width, 70);
+    const int wrapped = titles->height();
+    QVERIFY2(wrapped >= oneLine + metrics.height(), qPrintable(QString::number(wrapped)));
+    for (int i = 0; i < f.grid->ColumnCount(); ++i) {
+        const QString caption = f.grid->Columns(i)->Title.Caption;
+        const QRect needed =
+            metrics.boundingRect(QRect(0, 0, titles->sectionSize(i) - 6, 1000), Qt::TextWordWrap, caption);
+        QVERIFY2(needed.height() <= wrapped - 2, qPrintable(caption));
+    }
+
+    // A column made wide enough takes its title back onto one line.
+    f.primech->Width = 300;
+    f.grid->LayoutChanged();
+    QCOMPARE(titles->height(), oneLine);
+}
+
+void TestGrid::clippedCellShowsItsTextAsTooltip()
+{
+    const QString longNumber = QStringLiteral("Ведомость 2024/117 пересдача комиссии");
+    GridForm f({{longNumber, 1}, {QStringLiteral("r2"), 2}});
+    OPEN_FORM(f);
+    const auto askTip = [&f](int col, int row) {
+        const QPoint at = f.cellCenter(col, row);
+        QHelpEvent help(QEvent::ToolTip, at, f.grid->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(f.grid->viewport(), &help);
+    };
+    askTip(0, 0);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), longNumber);
+    // A text that fits its cell needs no tip.
+    askTip(0, 1);
+    QTRY_VERIFY(!QToolTip::isVisible());
+    // A lookup cell clipped: the text shown, not the key.
+    f.teacher->Width = 12;
+    f.grid->LayoutChanged();
+    askTip(1, 1);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), f.grid->model()->index(1, 1).data().toString());
+    QVERIFY(!QToolTip::text().isEmpty());
 }
 
 OLM_TEST_MAIN(TestGrid)

@@ -1,32 +1,44 @@
 // The journal window driven like a user would, on a fresh demo database signed in through the real sign-in
 // window: its layout, the selection cascade and what it sends to the server, the status texts, the failure
-// paths, the change history of an edit and the address history file.
+// paths, the change history of an edit, the address history file and the deletion confirmation dialog.
 #include "app/Unit10.h"
 #include "data/Unit1.h"
 #include "data/log_u.h"
 #include "gridevents/QZ_DBGrd_Evns.h"
 #include "journal/StatusBar.h"
 #include "journal/Unit2.h"
+#include "journal/Unit3.h"
 #include "platform/IdIPWatch.h"
 #include "server/Database.h"
 #include "tests/support/DemoUsers.h"
 #include "tests/support/SignInSetup.h"
 #include "tests/support/TestDatabase.h"
 #include "toolkit/ui/Application.h"
+#include "toolkit/ui/BitBtn.h"
 #include "toolkit/ui/DBLookupComboBox.h"
 #include "toolkit/ui/Dialogs.h"
+#include "toolkit/ui/StringGrid.h"
 #include "tests/support/TestMain.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -206,6 +218,18 @@ private slots:
     void closingTellsWhenThePostIsRefused();
     void addressHistoryWrittenOnDestruction();
     void editedMarkAndDateAreStoredAndLogged();
+    void invalidDateLeftWithDownIsReportedOnce();
+    void gridTitlesReadWhole();
+
+    void confirmationDialogLayout();
+    void confirmationDialogCentresTheButtonsOnTheOldWidth();
+    void confirmationDialogKeys_data();
+    void confirmationDialogKeys();
+    void confirmDeleteWithoutSelection();
+    void confirmDeleteListsTheSelectedRows_data();
+    void confirmDeleteListsTheSelectedRows();
+    void confirmDeleteHiddenSpecialMarkColumn();
+    void confirmDeleteListsManyRows();
 
 private:
     std::unique_ptr<TApplication> m_application;
@@ -867,6 +891,459 @@ void TestJournal::editedMarkAndDateAreStoredAndLogged()
     const QByteArray shot = qgetenv("OLM_JOURNAL_SCREENSHOT");
     if (!shot.isEmpty())
         QVERIFY(w.grab().save(QString::fromLocal8Bit(shot)));
+}
+
+
+void TestJournal::invalidDateLeftWithDownIsReportedOnce()
+{
+    Journal j;
+    QVERIFY2(j.window, qPrintable(j.db.error()));
+    j.show();
+    TForm2 &w = *j.window;
+    QVERIFY(j.chooseAll(Group1, Semester1, Student3));
+    TQZDBGridEh *grid = w.DBGridEh1;
+    QVERIFY(j.journal()->RecordCount() > 1);
+    const QVariant dateBefore = j.journal()->FieldByName(QStringLiteral("p36"))->Value();
+    grid->setFocus();
+    grid->setCol(9);
+    QTRY_VERIFY(qobject_cast<QLineEdit *>(grid->InplaceEditor()));
+    auto *date = qobject_cast<QLineEdit *>(grid->InplaceEditor());
+    date->selectAll();
+    QTest::keyClicks(date, QStringLiteral("45132022"));
+
+    // Real boxes, as the user meets them: a box takes the focus from the grid while it is open.
+    DialogSeam::setResponder(nullptr);
+    int boxes = 0;
+    QTimer closer;
+    closer.setInterval(10);
+    connect(&closer, &QTimer::timeout, this, [&boxes] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            ++boxes;
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    closer.start();
+    QTest::keyClick(grid->InplaceEditor(), Qt::Key_Down);
+    QTest::qWait(200);
+    closer.stop();
+
+    QCOMPARE(boxes, 1);
+    QCOMPARE(m_answers->shown().size(), 1);
+    QVERIFY2(m_answers->shown().first().text.contains(QStringLiteral("is not a valid date")),
+             qPrintable(m_answers->shown().first().text));
+    // The row did not move and nothing was written.
+    QCOMPARE(j.journal()->FieldByName(QStringLiteral("p36"))->Value(), dateBefore);
+    QVERIFY(grid->InplaceEditor());
+}
+
+void TestJournal::gridTitlesReadWhole()
+{
+    Journal j;
+    QVERIFY2(j.window, qPrintable(j.db.error()));
+    j.show();
+    TQZDBGridEh *grid = j.window->DBGridEh1;
+    const QHeaderView *titles = grid->horizontalHeader();
+    const QFontMetrics metrics(grid->TitleFont.toQFont());
+    // The widths stay as laid out; the titles wrap instead, each word whole on its line.
+    const QList<int> widths{37, 53, 227, 86, 74, 64, 98, 64, 72, 64};
+    bool wrapped = false;
+    for (int i = 0; i < grid->ColumnCount(); ++i) {
+        const TColumnEh *column = grid->Columns(i);
+        QCOMPARE(column->Width, widths.at(i));
+        if (!column->Visible)
+            continue;
+        const int textWidth = titles->sectionSize(i) - 6;
+        const QString caption = column->Title.Caption;
+        for (const QString &word : caption.split(QLatin1Char(' ')))
+            QVERIFY2(metrics.horizontalAdvance(word) <= textWidth, qPrintable(word));
+        const QRect needed = metrics.boundingRect(QRect(0, 0, textWidth, 1000), Qt::TextWordWrap, caption);
+        QVERIFY2(needed.height() <= titles->height() - 2,
+                 qPrintable(QStringLiteral("%1: %2 of %3").arg(caption).arg(needed.height()).arg(titles->height())));
+        wrapped = wrapped || needed.height() > metrics.height();
+    }
+    QVERIFY(wrapped);
+namespace {
+
+// What the confirmation dialog showed when it was answered.
+struct ShownConfirmation {
+    QString caption;
+    QString count;
+    QString question;
+    int width = 0;
+    int fixedCols = 0;
+    int fixedRows = 0;
+    QList<QStringList> rows;   // row by row, each from the first column to the last
+    QList<int> widths;
+    int scrollMaximum = 0;
+};
+
+ShownConfirmation readConfirmation(const TForm1 &dialog)
+{
+    ShownConfirmation shown;
+    shown.caption = dialog.windowTitle();
+    shown.count = dialog.Count_Lbl->text();
+    shown.question = dialog.Qst_Lbl->text();
+    shown.width = dialog.width();
+    const TStringGrid *list = dialog.StringGrid;
+    shown.fixedCols = list->FixedCols();
+    shown.fixedRows = list->FixedRows();
+    for (int col = 0; col < list->ColCount(); ++col)
+        shown.widths.append(list->ColWidths(col));
+    for (int row = 0; row < list->RowCount(); ++row) {
+        QStringList cells;
+        for (int col = 0; col < list->ColCount(); ++col)
+            cells.append(list->Cells(col, row));
+        shown.rows.append(cells);
+    }
+    shown.scrollMaximum = list->verticalScrollBar()->maximum();
+    return shown;
+}
+
+// Every modal window from now on: a confirmation is read into shown, then answered; any other is cancelled.
+void answerConfirmations(QList<ShownConfirmation> &shown, const std::function<void(TForm1 &)> &answer)
+{
+    DialogSeam::setModalHandler([&shown, answer](QDialog *dialog) {
+        auto *form = qobject_cast<TForm1 *>(dialog);
+        if (!form)
+            return int(mrCancel);
+        shown.append(readConfirmation(*form));
+        answer(*form);
+        return form->result();
+    });
+}
+
+// Adds a journal row to the grid's selection as the user does, with Ctrl held.
+void ctrlClickRow(TQZDBGridEh *grid, int displayRow)
+{
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, grid->CellRect(2, displayRow).center());
+}
+
+constexpr int kHiddenMarkColumn = 10;
+
+} // namespace
+
+void TestJournal::confirmationDialogLayout()
+{
+    olm::platform::FakePlatform platform;
+    const olm::platform::ScopedPlatform scoped(platform);
+    TForm1 dialog;
+    QCOMPARE(platform.beeps(), QList<unsigned>{MB_ICONEXCLAMATION});
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Предупреждение..."));
+    const Qt::WindowFlags flags = dialog.windowFlags();
+    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
+    QVERIFY(!(flags & (Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint)));
+    QCOMPARE(dialog.palette().color(QPalette::Window), ColorToQColor(clBtnFace));
+    QCOMPARE(dialog.font(), TFont(QStringLiteral("MS Sans Serif"), 8).toQFont());
+    QCOMPARE(dialog.size(), QSize(696, 250));
+    QCOMPARE(dialog.minimumSize(), QSize(550, 250));
+
+    const QFont captions = TFont(QStringLiteral("Courier New"), 10).toQFont();
+    QCOMPARE(dialog.Count_Lbl->text(), QStringLiteral("Количество удаляемых записей:"));
+    QCOMPARE(dialog.Qst_Lbl->text(), QStringLiteral("Вы действительно хотите удалить эти записи?"));
+    QCOMPARE(dialog.Count_Lbl->pos(), QPoint(48, 7));
+    QCOMPARE(dialog.Qst_Lbl->pos(), QPoint(48, 29));
+    QCOMPARE(dialog.Count_Lbl->font(), captions);
+    QCOMPARE(dialog.Qst_Lbl->font(), captions);
+    QCOMPARE(dialog.Warning_Image->geometry(), QRect(8, 10, 32, 32));
+    QVERIFY(!dialog.Warning_Image->pixmap().isNull());
+    QVERIFY(dialog.Warning_Image->pixmap().hasAlpha());
+    for (const QFrame *panel : {dialog.Panel1, dialog.Panel2})
+        QCOMPARE(panel->frameStyle(), int(QFrame::Panel | QFrame::Sunken));
+
+    const TStringGrid *list = dialog.StringGrid;
+    QCOMPARE(list->Color(), clBtnFace);
+    QCOMPARE(list->FixedColor(), clSilver);
+    QCOMPARE(list->DefaultRowHeight(), 18);
+    QCOMPARE(list->Options(), goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goColSizing | goRowSelect
+                                  | goDrawFocusSelected);
+    QCOMPARE(list->ColCount(), 2);
+    QCOMPARE(list->RowCount(), 2);
+    QCOMPARE(list->ColWidths(0), 11);
+    QCOMPARE(list->ColWidths(1), 64);
+    QCOMPARE(list->DefaultColWidth(), 64);
+
+    const struct {
+        TBitBtn *button;
+        QString caption;
+        TBitBtnKind kind;
+        int left;
+    } buttons[] = {{dialog.BitBtn1, QStringLiteral("Да"), bkYes, 0}, {dialog.BitBtn2, QStringLiteral("Нет"), bkCancel, 80}};
+    for (const auto &b : buttons) {
+        QCOMPARE(b.button->parentWidget(), dialog.Btns_Pnl);
+        QCOMPARE(b.button->text(), b.caption);
+        QCOMPARE(b.button->Kind(), b.kind);
+        QCOMPARE(b.button->geometry(), QRect(b.left, 0, 75, 25));
+        QCOMPARE(b.button->cursor().shape(), Qt::PointingHandCursor);
+        QVERIFY(!b.button->icon().isNull());
+    }
+    QVERIFY(dialog.BitBtn1->Default() && !dialog.BitBtn1->Cancel());
+    QVERIFY(dialog.BitBtn2->Cancel() && !dialog.BitBtn2->Default());
+
+    // The bands as the window appears, centred on the desktop.
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.Panel1->geometry(), QRect(0, 0, 696, 54));
+    QCOMPARE(list->geometry(), QRect(0, 54, 696, 250 - 54 - 39));
+    QCOMPARE(dialog.Panel2->geometry(), QRect(0, 250 - 39, 696, 39));
+    QCOMPARE(dialog.Btns_Pnl->geometry(), QRect(696 / 2 - 155 / 2, 7, 155, 25));
+    const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
+    QCOMPARE(dialog.frameGeometry().center(), desktop.center());
+}
+
+void TestJournal::confirmationDialogCentresTheButtonsOnTheOldWidth()
+{
+    TForm1 dialog;
+    // Widened before it appears, as the journal window does: the designed width still counts.
+    dialog.resize(1285, 250);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.Panel2->width(), 1285);
+    QCOMPARE(dialog.Btns_Pnl->x(), 696 / 2 - 77);
+    // Each resize centres on the width before it, halves rounded down.
+    const struct {
+        int width;
+        int left;
+    } steps[] = {{801, 1285 / 2 - 77}, {600, 400 - 77}, {700, 300 - 77}, {300, 350 - 77}, {900, 275 - 77}};
+    for (const auto &step : steps) {
+        dialog.resize(step.width, 300);
+        QCOMPARE(dialog.Btns_Pnl->x(), step.left);
+        QCOMPARE(dialog.Btns_Pnl->y(), 7);
+        // Never narrower than the minimum, which the next resize starts from.
+        QCOMPARE(dialog.Panel2->geometry(), QRect(0, 300 - 39, std::max(step.width, 550), 39));
+    }
+}
+
+void TestJournal::confirmationDialogKeys_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("result");
+    QTest::newRow("Enter in the list") << "enter" << mrYes;
+    QTest::newRow("Escape in the list") << "escape" << mrCancel;
+    QTest::newRow("Escape on Да") << "escape on yes" << mrCancel;
+    QTest::newRow("click Да") << "yes" << mrYes;
+    QTest::newRow("click Нет") << "no" << mrCancel;
+    QTest::newRow("closed by the system") << "close" << mrCancel;
+}
+
+void TestJournal::confirmationDialogKeys()
+{
+    QFETCH(QString, how);
+    QFETCH(int, result);
+    TForm1 dialog;
+    DialogSeam::setModalHandler([&how](QDialog *shown) {
+        auto *form = qobject_cast<TForm1 *>(shown);
+        if (how == QLatin1String("enter"))
+            QTest::keyClick(form->StringGrid, Qt::Key_Return);
+        else if (how == QLatin1String("escape"))
+            QTest::keyClick(form->StringGrid, Qt::Key_Escape);
+        else if (how == QLatin1String("escape on yes"))
+            QTest::keyClick(form->BitBtn1, Qt::Key_Escape);
+        else if (how == QLatin1String("yes"))
+            QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        else if (how == QLatin1String("no"))
+            QTest::mouseClick(form->BitBtn2, Qt::LeftButton);
+        else
+            form->close();
+        return form->result();
+    });
+    QCOMPARE(ShowModal(&dialog), result);
+}
+
+void TestJournal::confirmDeleteWithoutSelection()
+{
+    Journal j;
+    QVERIFY2(j.window, qPrintable(j.db.error()));
+    j.show();
+    QVERIFY(j.chooseAll(Group1, Semester1, Student3));
+    QCOMPARE(j.window->DBGridEh1->SelectedRows().Count(), 0);
+    int dialogs = 0;
+    DialogSeam::setModalHandler([&dialogs](QDialog *) {
+        ++dialogs;
+        return int(mrYes);
+    });
+    const qsizetype beeps = j.setup.platform.beeps().size();
+    for (const bool preset : {true, false}) {
+        bool canDelete = preset;
+        j.window->F1_QZ_DM_YOTQZDBEOnConfirmDelete(j.window->F1_QZ_DM_YOT, canDelete);
+        QCOMPARE(canDelete, preset);
+    }
+    QCOMPARE(dialogs, 0);
+    QCOMPARE(j.setup.platform.beeps().size(), beeps);
+}
+
+void TestJournal::confirmDeleteListsTheSelectedRows_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Enter answers yes") << true;
+    QTest::newRow("Нет answers no") << false;
+}
+
+void TestJournal::confirmDeleteListsTheSelectedRows()
+{
+    QFETCH(bool, yes);
+    // One mark taken in the afternoon: the list gives the time too, where the grid shows the date only.
+    Journal j(QLatin1String(DemoUsers::Editor), QLatin1String(DemoUsers::EditorPassword),
+              [](olm::server::Administration &admin) {
+                  admin.execute(QStringLiteral("UPDATE mark_mag SET p36 = ? WHERE id_group = 1 AND id_student = 3 AND "
+                                               "id_semester = 1 AND id_discipline = 3"),
+                                {QDateTime(QDate(2022, 1, 15), QTime(14, 30))});
+              });
+    QVERIFY2(j.window, qPrintable(j.db.error()));
+    j.show();
+    QVERIFY(j.chooseAll(Group1, Semester1, Student3));
+    TForm2 &w = *j.window;
+    TQZDBGridEh *grid = w.DBGridEh1;
+    TDataSet *journal = j.journal();
+    QVERIFY(journal->RecordCount() >= 4);
+
+    // Picked out of order; listed in the journal's order.
+    for (const int row : {3, 0, 2})
+        ctrlClickRow(grid, row);
+    QCOMPARE(grid->SelectedRows().Count(), 3);
+    QList<int> ids;
+    for (const int recNo : {1, 3, 4}) {
+        journal->setRecNo(recNo);
+        ids.append(journal->FieldByName(QStringLiteral("id_mark_mag"))->AsInteger());
+    }
+    journal->setRecNo(2);
+
+    QList<ShownConfirmation> shown;
+    answerConfirmations(shown, [yes](TForm1 &dialog) {
+        // The screen as the user sees it with the dialog up, for a person to look at.
+        const QByteArray shot = qgetenv("OLM_CONFIRM_SCREENSHOT");
+        if (!shot.isEmpty() && yes) {
+            QTest::qWait(300);
+            QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(shot));
+        }
+        if (yes)
+            QTest::keyClick(dialog.StringGrid, Qt::Key_Return);
+        else
+            QTest::mouseClick(dialog.BitBtn2, Qt::LeftButton);
+    });
+    const qsizetype beeps = j.setup.platform.beeps().size();
+    bool canDelete = !yes;
+    w.F1_QZ_DM_YOTQZDBEOnConfirmDelete(w.F1_QZ_DM_YOT, canDelete);
+    QCOMPARE(canDelete, yes);
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(j.setup.platform.beeps().mid(beeps), QList<unsigned>{MB_ICONEXCLAMATION});
+
+    const ShownConfirmation &list = shown[0];
+    QCOMPARE(list.caption, QStringLiteral("Предупреждение..."));
+    QCOMPARE(list.count, QStringLiteral("Количество удаляемых записей:[3]."));
+    QCOMPARE(list.question, QStringLiteral("Вы действительно хотите удалить эти записи?"));
+    QCOMPARE(list.width, w.width() + 5);
+    QCOMPARE(list.fixedCols, 1);
+    QCOMPARE(list.fixedRows, 1);
+    QCOMPARE(list.rows.size(), 4);
+    QCOMPARE(list.widths.size(), grid->ColumnCount() + 1);
+    QCOMPARE(list.widths[0], 11);
+    QStringList titles{QString()};
+    for (int k = 0; k < grid->ColumnCount(); ++k) {
+        titles.append(grid->Columns(k)->Title.Caption);
+        QCOMPARE(list.widths[k + 1], grid->columnWidth(k));
+    }
+    QCOMPARE(list.rows[0], titles);
+    // Informatics has special marks: the last column is there with its title.
+    QCOMPARE(list.rows[0][kHiddenMarkColumn], QStringLiteral("Особая оценка"));
+
+    const auto column = [&titles](const char *title) { return int(titles.indexOf(QString::fromUtf8(title))); };
+    for (int r = 0; r < 3; ++r) {
+        const QStringList &cells = list.rows[r + 1];
+        const int id = ids[r];
+        QCOMPARE(cells[0], QString());
+        QCOMPARE(cells[column("П/П")], QString::number(QList<int>{1, 3, 4}[r]));
+        // Lookups give the looked-up text.
+        QCOMPARE(cells[column("Дисциплина")],
+                 j.value(QStringLiteral("SELECT d.p34 FROM mark_mag m JOIN discipline d ON d.id_discipline = "
+                                        "m.id_discipline WHERE m.id_mark_mag = ?"),
+                         {id})
+                     .toString());
+        QCOMPARE(cells[column("Допуск по оплате")],
+                 j.value(QStringLiteral("SELECT primech FROM mark_mag WHERE id_mark_mag = ?"), {id}).toString());
+        const QDateTime taken = j.value(QStringLiteral("SELECT p36 FROM mark_mag WHERE id_mark_mag = ?"), {id}).toDateTime();
+        const QString date = !taken.isValid()          ? QString()
+                             : taken.time() == QTime(0, 0) ? taken.toString(QStringLiteral("dd.MM.yyyy"))
+                                                         : taken.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+        QCOMPARE(cells[column("Дата сдачи")], date);
+    }
+    QVERIFY(std::any_of(list.rows.begin() + 1, list.rows.end(), [&](const QStringList &cells) {
+        return cells[column("Дата сдачи")] == QStringLiteral("15.01.2022 14:30:00");
+    }));
+    // The journal stays on the last listed row; the selection is the caller's.
+    QCOMPARE(journal->RecNo(), 4);
+    QCOMPARE(grid->SelectedRows().Count(), 3);
+}
+
+void TestJournal::confirmDeleteHiddenSpecialMarkColumn()
+{
+    Journal j;
+    QVERIFY2(j.window, qPrintable(j.db.error()));
+    j.show();
+    QVERIFY(j.chooseAll(QStringLiteral("ЭК-21"), Semester1, QStringLiteral("Лебедев Иван Михайлович")));
+    TQZDBGridEh *grid = j.window->DBGridEh1;
+    QVERIFY(!grid->Columns(9)->Visible);
+    ctrlClickRow(grid, 0);
+    ctrlClickRow(grid, 1);
+    QList<ShownConfirmation> shown;
+    answerConfirmations(shown, [](TForm1 &dialog) { QTest::keyClick(dialog.StringGrid, Qt::Key_Escape); });
+    bool canDelete = true;
+    j.window->F1_QZ_DM_YOTQZDBEOnConfirmDelete(nullptr, canDelete);
+    QVERIFY(!canDelete);
+    QCOMPARE(shown.size(), 1);
+    const ShownConfirmation &list = shown[0];
+    QCOMPARE(list.count, QStringLiteral("Количество удаляемых записей:[2]."));
+    QCOMPARE(list.widths.size(), 11);
+    QCOMPARE(list.widths[kHiddenMarkColumn], 64);
+    QCOMPARE(list.rows.size(), 3);
+    for (const QStringList &cells : list.rows)
+        QCOMPARE(cells[kHiddenMarkColumn], QString());
+    // The columns before it are filled as usual.
+    QCOMPARE(list.rows[0][9], QStringLiteral("Дата сдачи"));
+    QCOMPARE(list.rows[2][1], QStringLiteral("2"));
+}
+
+void TestJournal::confirmDeleteListsManyRows()
+{
+    // The student's first semester doubled until it has more than 500 rows.
+    Journal j(QLatin1String(DemoUsers::Editor), QLatin1String(DemoUsers::EditorPassword),
+              [](olm::server::Administration &admin) {
+                  for (int i = 0; i < 7; ++i) {
+                      const olm::server::Outcome outcome = admin.execute(QStringLiteral(
+                          "INSERT INTO mark_mag (primech, dopusk_izm, id_group, id_student, id_examination, "
+                          "id_discipline, id_estimation, id_semester, id_teacher, p35, p36, id_f_est) "
+                          "SELECT primech, dopusk_izm, id_group, id_student, id_examination, id_discipline, "
+                          "id_estimation, id_semester, id_teacher, p35, p36, id_f_est FROM mark_mag "
+                          "WHERE id_group = 1 AND id_student = 3 AND id_semester = 1"));
+                      if (!outcome.ok)
+                          qWarning("doubling: %s", qPrintable(outcome.error));
+                  }
+              });
+    QVERIFY2(j.window, qPrintable(j.db.error()));
+    j.show();
+    QVERIFY(j.chooseAll(Group1, Semester1, Student3));
+    TQZDBGridEh *grid = j.window->DBGridEh1;
+    const int rows = j.journal()->RecordCount();
+    QVERIFY2(rows > 500, qPrintable(QString::number(rows)));
+    grid->SelectedRows().SelectAll();
+    QCOMPARE(grid->SelectedRows().Count(), rows);
+
+    QList<ShownConfirmation> shown;
+    answerConfirmations(shown, [](TForm1 &dialog) { QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton); });
+    bool canDelete = false;
+    QElapsedTimer timer;
+    timer.start();
+    j.window->F1_QZ_DM_YOTQZDBEOnConfirmDelete(nullptr, canDelete);
+    qInfo("%d rows listed and answered in %lld ms", rows, timer.elapsed());
+    QVERIFY(canDelete);
+    QCOMPARE(shown.size(), 1);
+    const ShownConfirmation &list = shown[0];
+    QCOMPARE(list.count, QStringLiteral("Количество удаляемых записей:[%1].").arg(rows));
+    QCOMPARE(list.rows.size(), rows + 1);
+    // Every row is there, numbered in order, and the list scrolls to them.
+    for (int r = 1; r <= rows; ++r)
+        QCOMPARE(list.rows[r][1], QString::number(r));
+    QVERIFY(list.scrollMaximum > 0);
+    QCOMPARE(j.journal()->RecNo(), rows);
 }
 
 OLM_TEST_MAIN(TestJournal)

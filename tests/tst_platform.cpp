@@ -3,6 +3,7 @@
 #include "platform/FakePlatform.h"
 #include "platform/IdIPWatch.h"
 #include "platform/Platform.h"
+#include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TestMain.h"
 
 #include <QClipboard>
@@ -11,10 +12,10 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QHostAddress>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QSysInfo>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -25,60 +26,6 @@ using namespace olm::platform;
 namespace {
 
 const QString rowFormat = QStringLiteral("Data Base Edit Data");
-
-// An HTTP server on 127.0.0.1 that answers every request with one canned response.
-class LoopbackHttpServer : public QObject {
-public:
-    LoopbackHttpServer()
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                socket->setParent(this);
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
-            }
-        });
-        QVERIFY(m_server.listen(QHostAddress::LocalHost));
-    }
-
-    /// The next answers: status line text, body; silent = accept and never answer.
-    void respond(int status, const QByteArray &reason, const QByteArray &body)
-    {
-        m_status = status;
-        m_reason = reason;
-        m_body = body;
-        m_silent = false;
-    }
-    void staySilent() { m_silent = true; }
-
-    QUrl url(const QString &path) const
-    {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
-    }
-    QByteArray lastRequest() const { return m_request; }
-
-private:
-    void serve(QTcpSocket *socket)
-    {
-        m_pending += socket->readAll();
-        if (!m_pending.contains("\r\n\r\n"))
-            return;
-        m_request = m_pending;
-        m_pending.clear();
-        if (m_silent)
-            return;
-        socket->write("HTTP/1.1 " + QByteArray::number(m_status) + ' ' + m_reason + "\r\nContent-Length: "
-                      + QByteArray::number(m_body.size()) + "\r\nConnection: close\r\n\r\n" + m_body);
-        socket->disconnectFromHost();
-    }
-
-    QTcpServer m_server;
-    QByteArray m_pending;
-    QByteArray m_request;
-    int m_status = 200;
-    QByteArray m_reason = "OK";
-    QByteArray m_body;
-    bool m_silent = false;
-};
 
 void writeFile(const QString &fileName, const QByteArray &bytes)
 {
@@ -129,6 +76,9 @@ private slots:
     void downloadFromNowhereLeavesEmptyFile();
     void downloadGivesUpOnSilentServer();
     void downloadIntoMissingFolderIsFileError();
+    void downloadCutShortIsIncomplete();
+    void downloadFollowsRedirectsToHttpOnly();
+    void executableSwapWaitsForTheProcessThenReplaces();
 
     void shellStartsExecutableInCurrentFolder();
     void shellRefusesNonExecutable();
@@ -383,6 +333,80 @@ void TestPlatform::downloadIntoMissingFolderIsFileError()
     QVERIFY(result.fileError);
     QVERIFY(!result.error.isEmpty());
     QVERIFY(!result.received());
+}
+
+void TestPlatform::downloadCutShortIsIncomplete()
+{
+    LoopbackHttpServer server;
+    server.respond(200, "OK", pattern(1000), {}, 3000);
+    const QString target = m_dir.filePath(QStringLiteral("short.bin"));
+    const DownloadResult result = Platform::system().httpDownload(server.url(QStringLiteral("/s")), target, 1024);
+    QCOMPARE(result.httpStatus, 200);
+    QCOMPARE(result.announcedBytes, qint64(3000));
+    QVERIFY(result.bytesReceived < 3000);
+    QVERIFY(!result.complete());
+
+    // The same body announced rightly is complete; an error status never is.
+    server.respond(200, "OK", pattern(1000));
+    QVERIFY(Platform::system().httpDownload(server.url(QStringLiteral("/s")), target, 1024).complete());
+    server.respond(500, "Internal Server Error", pattern(1000));
+    QVERIFY(!Platform::system().httpDownload(server.url(QStringLiteral("/s")), target, 1024).complete());
+}
+
+void TestPlatform::downloadFollowsRedirectsToHttpOnly()
+{
+    LoopbackHttpServer target;
+    target.respond(200, "OK", "the file");
+    LoopbackHttpServer mirror;
+    mirror.respond(302, "Found", "moved", "Location: " + target.url(QStringLiteral("/new")).toEncoded() + "\r\n");
+    const QString file = m_dir.filePath(QStringLiteral("redirected.bin"));
+    const DownloadResult followed = Platform::system().httpDownload(mirror.url(QStringLiteral("/old")), file, 1024);
+    QVERIFY2(followed.complete(), qPrintable(followed.error));
+    QCOMPARE(readAll(file), QByteArray("the file"));
+    QCOMPARE(target.requestLines(), QList<QByteArray>{"GET /new HTTP/1.1"});
+
+    for (const QByteArray &elsewhere : {QByteArray("ftp://127.0.0.1/new"), QByteArray("file:///etc/hostname")}) {
+        mirror.respond(302, "Found", "moved", "Location: " + elsewhere + "\r\n");
+        const DownloadResult refused = Platform::system().httpDownload(mirror.url(QStringLiteral("/old")), file, 1024);
+        QVERIFY2(!refused.complete(), elsewhere.constData());
+        QVERIFY(!refused.error.isEmpty());
+    }
+}
+
+void TestPlatform::executableSwapWaitsForTheProcessThenReplaces()
+{
+#ifdef Q_OS_WIN
+    QSKIP("Windows runs the update script itself");
+#else
+    // A program file that a running process "holds", and its new version in a download folder.
+    const QString folder = m_dir.filePath(QStringLiteral("swap"));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/tempOLM")));
+    const QString executable = folder + QStringLiteral("/the program");
+    writeFile(executable, "old\n");
+    const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+        | QFileDevice::ReadGroup | QFileDevice::ExeGroup;
+    QVERIFY(QFile::setPermissions(executable, mode));
+    const QString downloaded = folder + QStringLiteral("/tempOLM/OLM 16.exe");
+    const QByteArray newVersion = "#!/bin/sh\necho \"new $#\" > swap-marker.txt\n";
+    writeFile(downloaded, newVersion);
+
+    QProcess holder;
+    holder.start(QStringLiteral("/bin/sleep"), {QStringLiteral("1")});
+    QVERIFY(holder.waitForStarted());
+    QVERIFY(Platform::system().startExecutableSwap(
+        {folder + QStringLiteral("/OLM 16.bat"), downloaded, executable, folder + QStringLiteral("/tempOLM"),
+         holder.processId()}));
+    QTest::qWait(300);
+    QCOMPARE(readAll(executable), QByteArray("old\n"));
+    QVERIFY(holder.waitForFinished(5000));
+
+    QTRY_COMPARE_WITH_TIMEOUT(readAll(QStringLiteral("swap-marker.txt")), QByteArray("new 0\n"), 10000);
+    QCOMPARE(readAll(executable), newVersion);
+    QCOMPARE(QFile::permissions(executable) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
+             mode);
+    QTRY_VERIFY(!QFileInfo::exists(folder + QStringLiteral("/tempOLM")));
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("the program")});
+#endif
 }
 
 void TestPlatform::shellStartsExecutableInCurrentFolder()

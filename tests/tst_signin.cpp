@@ -30,16 +30,19 @@ public:
     quint8 attempts = 1;
     QString login;
     QString password;
+    QString address = QLatin1String(SignInSetup::Address);
     QStringList statusTexts;
     int toggleClicks = 0;
     bool toggleDisabled = false;
     int listLoads = 0;
     int selfUpdates = 0;
+    QString updateDataSource;
     std::function<void()> onLoadLists;
 
     quint8 attemptCount() const override { return attempts; }
     QString loginText() const override { return login; }
     QString passwordText() const override { return password; }
+    QString localAddress() override { return address; }
     void setStatusText(const QString &text) override { statusTexts << text; }
     void clickChangeToggle() override { ++toggleClicks; }
     void disableChangeToggle() override { toggleDisabled = true; }
@@ -49,7 +52,11 @@ public:
         if (onLoadLists)
             onLoadLists();
     }
-    void runSelfUpdate() override { ++selfUpdates; }
+    void runSelfUpdate(const QString &dataSource) override
+    {
+        ++selfUpdates;
+        updateDataSource = dataSource;
+    }
     QString status() const { return statusTexts.isEmpty() ? QString() : statusTexts.last(); }
 };
 
@@ -356,10 +363,10 @@ void TestSignIn::workstationFactsReachTheServer()
     QVERIFY2(db.isValid(), qPrintable(db.error()));
     SignInSetup setup;
     setup.platform.setComputerName(QStringLiteral("KAF'12"));
-    setup.platform.setLocalAddress(QStringLiteral("192.168.7.31"));
     TADOConnection connection;
     RecordingWindow window;
     RecordingHost host;
+    window.address = QStringLiteral("192.168.7.31");
     window.login = QLatin1String(DemoUsers::Editor);
     window.password = QLatin1String(DemoUsers::EditorPassword);
     QVERIFY(SignIn(&connection, QStringLiteral("NULL"), window, host));
@@ -447,6 +454,7 @@ void TestSignIn::updateFlagWinsOverTheMessage()
         window.password = QLatin1String(password);
         QVERIFY(!SignIn(&connection, QStringLiteral("NULL"), window, host));
         QCOMPARE(window.selfUpdates, 1);
+        QCOMPARE(window.updateDataSource, QStringLiteral("embedded"));
         QVERIFY(window.statusTexts.isEmpty());
         QCOMPARE(window.listLoads, 0);
         QCOMPARE(host.loginId, -1);

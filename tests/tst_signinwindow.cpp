@@ -1,5 +1,6 @@
 // The sign-in window driven like a user would: its layout, key filters, buttons, dragging, the change area,
 // whole sign-ins against the embedded server with the demo users, and the start-up around it.
+#include "app/SelfUpdate.h"
 #include "app/SignIn.h"
 #include "app/StandInMainWindow.h"
 #include "app/Unit10.h"
@@ -16,12 +17,14 @@
 #include "tests/support/TestMain.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSet>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 
@@ -33,6 +36,14 @@ const QString WrongLogin = QStringLiteral("Неверно ввели логин 
 const QString ChangeText = QStringLiteral("Вы должны поменять пароль\rЭто делается для безопастности и сохранения "
                                           "данных от злоумышлеников");
 const QString MismatchText = QStringLiteral("Новый пароль подтвержден не верно!!!\rПодтвердите пароль заново.");
+const QString UpdatingText = QStringLiteral("Идёт обновление программы, ПОДОЖДИТЕ...");
+const QString NoUpdateServerText = QStringLiteral("Сервер обновлений не доступен.\rОбратитесь к администратору.");
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
 
 // Types text character by character as a keyboard would, Cyrillic included.
 void typeText(QWidget *widget, const QString &text)
@@ -60,6 +71,28 @@ struct SignedInFixture {
         form.Password_Edit->setText(password);
     }
     void clickSignIn() { QTest::mouseClick(form.SpeedButton2, Qt::LeftButton); }
+    /// Sign-in attempts the server recorded: login and address, oldest first.
+    QList<QStringList> attempts() const
+    {
+        const olm::server::Outcome outcome =
+            db.administrator()->execute(QStringLiteral("SELECT login, address FROM srv_attempts ORDER BY id_attempt"));
+        QList<QStringList> rows;
+        if (outcome.ok && outcome.firstResult()) {
+            for (const QVariantList &row : outcome.firstResult()->rows)
+                rows.append({row.value(0).toString(), row.value(1).toString()});
+        }
+        return rows;
+    }
+    /// The server asks every "OLM 16" client to update itself; the editor signs in.
+    void signInToAnUpdate()
+    {
+        QVERIFY(db.administrator()
+                    ->execute(QStringLiteral("UPDATE srv_config SET value = 'OLM 17' WHERE name = 'current_program'"))
+                    .ok);
+        typeCredentials(QLatin1String(DemoUsers::Editor), QLatin1String(DemoUsers::EditorPassword));
+        clickSignIn();
+    }
+    QString path(const QString &name) const { return QDir(setup.folder()).filePath(name); }
     QVariant adminValue(const QString &statement) const
     {
         const olm::server::Outcome outcome = db.administrator()->execute(statement);
@@ -104,6 +137,16 @@ private slots:
     void blockedUserIsToldWhy();
     void requiredUpdateEndsTheProgram();
     void updateTimerEndsTheApplication();
+    void signInPressedAgainWhileLoadingIsIgnored();
+    void addressComesFromTheWindowsWatcher();
+    void updateScriptBytes();
+    void updateServerHostFromTheDataSource_data();
+    void updateServerHostFromTheDataSource();
+    void updateDownloadsAndStartsTheScript();
+    void updateRefusesWhatIsNotTheProgram_data();
+    void updateRefusesWhatIsNotTheProgram();
+    void updateWriteFailureIsASignInError_data();
+    void updateWriteFailureIsASignInError();
 
     void startupCancelledShowsNoWindow();
     void startupSignedInShowsTheMainWindow();
@@ -186,10 +229,29 @@ void TestSignInWindow::tabOrder()
     QApplication::setActiveWindow(&form);
     QVERIFY(QTest::qWaitForWindowActive(&form));
     form.Login_Edit->setFocus();
+    // The change area is closed: Tab stays with the two edits the user can see.
+    for (QLineEdit *next : {form.Password_Edit, form.Login_Edit, form.Password_Edit}) {
+        QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
+        QCOMPARE(form.focusWidget(), next);
+    }
+    QTest::keyClick(form.focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(form.focusWidget(), form.Login_Edit);
+
+    // Open, all four in their order.
+    QTest::mouseClick(form.SpeedButton3, Qt::LeftButton);
+    QVERIFY(form.ChangeMode);
     for (QLineEdit *next : {form.Password_Edit, form.Edit1, form.Edit2, form.Login_Edit}) {
         QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
         QCOMPARE(form.focusWidget(), next);
     }
+
+    // Closed again while typing in the confirmation: the focus comes back to what can be seen.
+    form.Edit2->setFocus();
+    QTest::mouseClick(form.SpeedButton3, Qt::LeftButton);
+    QVERIFY(!form.ChangeMode);
+    QVERIFY(form.focusWidget() == form.Login_Edit || form.focusWidget() == form.Password_Edit);
+    QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
+    QVERIFY(form.focusWidget() != form.Edit1 && form.focusWidget() != form.Edit2);
 }
 
 void TestSignInWindow::leftoverUpdateScriptIsDeleted()
@@ -556,12 +618,21 @@ void TestSignInWindow::requiredUpdateEndsTheProgram()
     f.clickSignIn();
     const QList<ShownMessage> shown = DialogSeam::shown();
     QCOMPARE(shown.size(), 1);
-    QCOMPARE(shown.first().text, QStringLiteral("Сервер обновлений не доступен.\rОбратитесь к администратору."));
+    QCOMPARE(shown.first().text, NoUpdateServerText);
     QCOMPARE(shown.first().caption, QStringLiteral("Уведомление"));
     QCOMPARE(shown.first().type, MB_OK | MB_ICONINFORMATION);
+    QVERIFY(shown.first().hasOwner);
     QVERIFY(Application->Terminated());
     QVERIFY(!Application->ShowMainForm());
     QCOMPARE(f.host.loginId, -1);
+    // The version label, not the status label, tells what went on.
+    QCOMPARE(f.form.Label1->text(), UpdatingText);
+    QVERIFY(f.form.statusCaption().isEmpty());
+    QCOMPARE(f.setup.platform.downloads(),
+             QStringList{QStringLiteral("http://localhost/olmprogs/OLM 16.exe -> ") + f.path(QStringLiteral("tempOLM/OLM 16.exe"))});
+    QCOMPARE(fileBytes(f.path(QStringLiteral("tempOLM/OLM 16.exe"))), QByteArray());
+    QVERIFY(!QFileInfo::exists(f.path(QStringLiteral("OLM 16.bat"))));
+    QVERIFY(f.setup.platform.swaps().isEmpty());
 }
 
 void TestSignInWindow::updateTimerEndsTheApplication()
@@ -570,6 +641,201 @@ void TestSignInWindow::updateTimerEndsTheApplication()
     form.Timer1->start();
     QTRY_VERIFY(Application->Terminated());
     QCOMPARE(form.Timer1->interval(), 100);
+}
+
+void TestSignInWindow::signInPressedAgainWhileLoadingIsIgnored()
+{
+    SignedInFixture f;
+    QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
+    f.typeCredentials(QLatin1String(DemoUsers::Editor), QLatin1String(DemoUsers::EditorPassword));
+    // The loading lets pending events run, and the controls stay live meanwhile: the user presses the
+    // button and Enter again while the lists load.
+    bool pressedWhileLoading = false;
+    QTimer::singleShot(0, &f.form, [&] {
+        pressedWhileLoading = f.form.ProgressBar->isVisible() && f.form.result() == mrNone;
+        QVERIFY(f.form.SpeedButton2->isEnabled());
+        QVERIFY(f.form.Password_Edit->isEnabled());
+        QTest::mouseClick(f.form.SpeedButton2, Qt::LeftButton);
+        QTest::keyClick(f.form.Password_Edit, Qt::Key_Return);
+    });
+    f.clickSignIn();
+    QVERIFY(pressedWhileLoading);
+    QVERIFY2(DialogSeam::shown().isEmpty(), qPrintable(DialogSeam::shown().value(0).text));
+    QCOMPARE(f.form.AttemptCount, quint8(1));
+    QCOMPARE(f.attempts().size(), 1);
+    QCOMPARE(f.form.result(), mrOk);
+    QVERIFY(f.dm.ADO_YOT->Connected());
+    for (TDataSet *list : QList<TDataSet *>{f.dm.ADOQ_t_fio, f.dm.ADOQ_group, f.dm.ADOQ_g_sem, f.dm.ADOQ_Vremennyi})
+        QVERIFY2(list->Active(), qPrintable(list->Name()));
+    QCOMPARE(f.form.ProgressBar->value(), 14);
+
+    // Once the exchange is over, the button works again.
+    DialogSeam::clear();
+    f.form.Password_Edit->setText(QStringLiteral("wrong"));
+    f.clickSignIn();
+    QCOMPARE(f.form.AttemptCount, quint8(2));
+    QCOMPARE(f.attempts().size(), 2);
+}
+
+void TestSignInWindow::addressComesFromTheWindowsWatcher()
+{
+    SignedInFixture f;
+    QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
+    QCOMPARE(f.form.IdIPWatch1->LocalIP(), QLatin1String(SignInSetup::Address));
+    // The machine's address changes after the watcher's last look: the exchange takes the watcher's answer
+    // and does not look the address up itself.
+    f.setup.platform.setLocalAddress(QStringLiteral("10.0.0.77"));
+    const Qt::HANDLE uiThread = QThread::currentThreadId();
+    const qsizetype uiLookups = f.setup.platform.localAddressThreads().count(uiThread);
+    f.typeCredentials(QLatin1String(DemoUsers::Editor), QLatin1String(DemoUsers::EditorPassword));
+    f.clickSignIn();
+    QVERIFY2(DialogSeam::shown().isEmpty(), qPrintable(DialogSeam::shown().value(0).text));
+    QCOMPARE(f.form.result(), mrOk);
+    QCOMPARE(f.setup.platform.localAddressThreads().count(uiThread), uiLookups);
+    const QList<QStringList> attempts = f.attempts();
+    QCOMPARE(attempts.size(), 1);
+    QCOMPARE(attempts.first().value(1), QLatin1String(SignInSetup::Address));
+void TestSignInWindow::updateScriptBytes()
+{
+    QCOMPARE(::updateScriptBytes(),
+             QByteArray("@ECHO OFF\r\n"
+                        "SET OLM_PROG=OLM 16\r\n"
+                        "SET OLM_HOME=%CD%\r\n"
+                        "SET OLM_TEMP=%OLM_HOME%\\tempOLM\r\n"
+                        ":do_del\r\n"
+                        "DEL /Q \"%OLM_HOME%\\%OLM_PROG%.exe\"\r\n"
+                        "IF EXIST \"%OLM_HOME%\\%OLM_PROG%.exe\" GOTO do_del\r\n"
+                        "COPY \"%OLM_TEMP%\\%OLM_PROG%.exe\" \"%OLM_HOME%\\%OLM_PROG%.exe\"\r\n"
+                        "RD /S /Q \"%OLM_TEMP%\"\r\n"
+                        "\"%OLM_HOME%\\%OLM_PROG%.exe\"\r\n"));
+}
+
+void TestSignInWindow::updateServerHostFromTheDataSource_data()
+{
+    QTest::addColumn<QString>("dataSource");
+    QTest::addColumn<QString>("host");
+    QTest::newRow("embedded server") << " Embedded " << "localhost";
+    QTest::newRow("host") << "dbserver" << "dbserver";
+    QTest::newRow("named instance") << "dbserver\\SQLEXPRESS" << "dbserver";
+    QTest::newRow("port") << "10.1.2.3,1433" << "10.1.2.3";
+    QTest::newRow("instance and port") << "tcp:db.example.org\\OLM,1500" << "db.example.org";
+    QTest::newRow("this machine") << "(local)\\SQLEXPRESS" << "localhost";
+    QTest::newRow("this machine, short") << "." << "localhost";
+}
+
+void TestSignInWindow::updateServerHostFromTheDataSource()
+{
+    QFETCH(QString, dataSource);
+    QFETCH(QString, host);
+    QCOMPARE(updateServerHost(dataSource), host);
+    QCOMPARE(updateSourceUrl(host).toString(), QStringLiteral("http://") + host + QStringLiteral("/olmprogs/OLM 16.exe"));
+}
+
+void TestSignInWindow::updateDownloadsAndStartsTheScript()
+{
+    SignedInFixture f;
+    QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
+    // What an earlier attempt left behind does not stop this one.
+    QVERIFY(QDir(f.setup.folder()).mkdir(QStringLiteral("tempOLM")));
+    QFile earlier(f.path(QStringLiteral("tempOLM/OLM 16.exe")));
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.write(QByteArray(5000, 'x'));
+    earlier.close();
+    const QByteArray program = QByteArray("MZ new program ").repeated(200);
+    f.setup.platform.setDownload(200, program);
+
+    f.signInToAnUpdate();
+    QVERIFY2(DialogSeam::shown().isEmpty(), qPrintable(DialogSeam::shown().value(0).text));
+    QCOMPARE(f.form.Label1->text(), UpdatingText);
+    QCOMPARE(fileBytes(f.path(QStringLiteral("tempOLM/OLM 16.exe"))), program);
+    QCOMPARE(fileBytes(f.path(QStringLiteral("OLM 16.bat"))), ::updateScriptBytes());
+    const QList<olm::platform::ExecutableSwap> swaps = f.setup.platform.swaps();
+    QCOMPARE(swaps.size(), 1);
+    QCOMPARE(swaps.first().script, f.path(QStringLiteral("OLM 16.bat")));
+    QCOMPARE(swaps.first().downloaded, f.path(QStringLiteral("tempOLM/OLM 16.exe")));
+    QCOMPARE(swaps.first().tempFolder, f.path(QStringLiteral("tempOLM")));
+    QCOMPARE(swaps.first().executable, QCoreApplication::applicationFilePath());
+    QCOMPARE(swaps.first().waitForPid, QCoreApplication::applicationPid());
+
+    // The window stays, with its controls, until the timer ends the program two seconds later.
+    QVERIFY(f.form.Timer1->isActive());
+    QCOMPARE(f.form.Timer1->interval(), 2000);
+    QVERIFY(f.form.isVisible());
+    QVERIFY(f.form.SpeedButton2->isEnabled());
+    QVERIFY(!Application->Terminated());
+    QVERIFY(!Application->ShowMainForm());
+    QCOMPARE(f.host.loginId, -1);
+    QTRY_VERIFY_WITH_TIMEOUT(Application->Terminated(), 5000);
+    QCOMPARE(f.form.Timer1->interval(), 100);
+}
+
+void TestSignInWindow::updateRefusesWhatIsNotTheProgram_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<qint64>("announced");
+    QTest::newRow("not found") << 404 << QByteArray("<html>Not Found</html>") << qint64(-1);
+    QTest::newRow("a proxy's error page") << 502 << QByteArray("<html>Bad Gateway</html>") << qint64(-1);
+    QTest::newRow("empty body") << 200 << QByteArray() << qint64(-1);
+    QTest::newRow("body cut short") << 200 << QByteArray(3000, 'M') << qint64(8000);
+}
+
+void TestSignInWindow::updateRefusesWhatIsNotTheProgram()
+{
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(qint64, announced);
+    SignedInFixture f;
+    QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
+    f.setup.platform.setDownload(status, body, announced < 0 ? std::nullopt : std::optional<qint64>(announced));
+
+    f.signInToAnUpdate();
+    const QList<ShownMessage> shown = DialogSeam::shown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().text, NoUpdateServerText);
+    QCOMPARE(shown.first().caption, QStringLiteral("Уведомление"));
+    QVERIFY(Application->Terminated());
+    // Nothing of the answer stays where the program would be taken from.
+    QCOMPARE(fileBytes(f.path(QStringLiteral("tempOLM/OLM 16.exe"))), QByteArray());
+    QVERIFY(!QFileInfo::exists(f.path(QStringLiteral("OLM 16.bat"))));
+    QVERIFY(f.setup.platform.swaps().isEmpty());
+    QVERIFY(!f.form.Timer1->isActive());
+}
+
+void TestSignInWindow::updateWriteFailureIsASignInError_data()
+{
+    QTest::addColumn<QString>("blocked");
+    QTest::addColumn<QString>("named");
+    // A folder where a file has to go, or a file where the folder has to go.
+    QTest::newRow("download folder") << "tempOLM" << "tempOLM/OLM 16.exe";
+    QTest::newRow("update script") << "OLM 16.bat/" << "OLM 16.bat";
+}
+
+void TestSignInWindow::updateWriteFailureIsASignInError()
+{
+    QFETCH(QString, blocked);
+    QFETCH(QString, named);
+    SignedInFixture f;
+    QVERIFY2(f.db.isValid(), qPrintable(f.db.error()));
+    if (blocked.endsWith(QLatin1Char('/'))) {
+        QVERIFY(QDir(f.setup.folder()).mkpath(blocked));
+    } else {
+        QFile file(f.path(blocked));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    f.setup.platform.setDownload(200, "MZ new program");
+
+    f.signInToAnUpdate();
+    const QList<ShownMessage> shown = DialogSeam::shown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().kind, QStringLiteral("ShowMessage"));
+    QVERIFY2(shown.first().text.contains(QDir::toNativeSeparators(f.path(named))), qPrintable(shown.first().text));
+    QCOMPARE(f.form.statusCaption(), WrongLogin);
+    QVERIFY(!Application->Terminated());
+    QVERIFY(f.form.isVisible());
+    QVERIFY(!f.form.Timer1->isActive());
+    QVERIFY(f.setup.platform.swaps().isEmpty());
+    QVERIFY(!f.dm.ADO_YOT->Connected());
 }
 
 void TestSignInWindow::startupCancelledShowsNoWindow()

@@ -1,8 +1,10 @@
 // Tests of the toolkit basics: message boxes and modal windows through the seam (and for real),
-// termination, the default error display, colours, fonts, key codes, the canvas and window moving.
+// termination, the default error display, colours, fonts, key codes, the canvas, window moving and the
+// standard-kind buttons.
 #include "platform/FakePlatform.h"
 #include "toolkit/data/Exceptions.h"
 #include "toolkit/ui/Application.h"
+#include "toolkit/ui/BitBtn.h"
 #include "toolkit/ui/Dialogs.h"
 #include "toolkit/ui/Forms.h"
 #include "toolkit/ui/Graphics.h"
@@ -19,6 +21,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest>
 
 #include <memory>
@@ -85,6 +88,7 @@ private slots:
     void messageBoxAnswersAndRecords();
     void showMessageAndErrorDialog();
     void scopedAnswersRestoreTheOuterScope();
+    void windowTitlesAreTheCaptionsAlone();
     void realMessageBox_data();
     void realMessageBox();
 
@@ -99,6 +103,7 @@ private slots:
     void terminatedBeforeShowingIsCancel();
     void runEndsAtOnceWhenTerminated();
     void runShowsTheMainFormOnlyWhenAsked();
+    void secondApplicationIsRefused();
 
     void colorsMap_data();
     void colorsMap();
@@ -117,6 +122,9 @@ private slots:
 
     void systemMoveFollowsTheMouse();
     void messageBeepReachesThePlatform();
+
+    void standardButtonKinds_data();
+    void standardButtonKinds();
 
 private:
     std::unique_ptr<TApplication> m_application;
@@ -185,7 +193,6 @@ void TestUiBasics::showMessageAndErrorDialog()
     QCOMPARE(shown[1].kind, QStringLiteral("Error"));
     QCOMPARE(shown[1].caption, QStringLiteral("Error"));
     QCOMPARE(shown[1].type, MB_OK | MB_ICONERROR);
-    QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("OLM 16 Учет успеваемости"));
 }
 
 void TestUiBasics::scopedAnswersRestoreTheOuterScope()
@@ -203,6 +210,34 @@ void TestUiBasics::scopedAnswersRestoreTheOuterScope()
     QCOMPARE(outer.shown().size(), 1);
     QCOMPARE(outer.shown().constFirst().text, QStringLiteral("outer"));
     QCOMPARE(MessageBoxA(nullptr, QStringLiteral("outer again"), QString(), MB_YESNO), IDYES);
+}
+
+void TestUiBasics::windowTitlesAreTheCaptionsAlone()
+{
+    // The window system names a window by its title followed by " — " and the application's display name,
+    // as soon as a display name has been set. The title of the application is ours alone: the display
+    // name is never set, so it still follows the application's name.
+    const QString name = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("olm-title-check"));
+    const QString displayName = QGuiApplication::applicationDisplayName();
+    QCoreApplication::setApplicationName(name);
+    QCOMPARE(displayName, QStringLiteral("olm-title-check"));
+    QCOMPARE(Application->Title(), QStringLiteral("OLM 16 Учет успеваемости"));
+
+    QWidget window(nullptr, Qt::FramelessWindowHint);
+    window.setWindowTitle(QStringLiteral("Аутентификация"));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.windowHandle()->title(), QStringLiteral("Аутентификация"));
+
+    DialogSeam::clear();
+    QString boxTitle;
+    onNextMessageBox([&boxTitle](QMessageBox *box) {
+        boxTitle = box->windowHandle() ? box->windowHandle()->title() : QString();
+        box->done(QMessageBox::Ok);
+    });
+    MessageBoxA(&window, QStringLiteral("Поле не заполнено"), QStringLiteral("Warning!"), MB_OK | MB_ICONWARNING);
+    QCOMPARE(boxTitle, QStringLiteral("Warning!"));
 }
 
 void TestUiBasics::realMessageBox_data()
@@ -416,7 +451,9 @@ void TestUiBasics::runShowsTheMainFormOnlyWhenAsked()
     Application->Run();
     QVERIFY(!visibleInLoop);
 
-    m_application = std::make_unique<TApplication>(); // a fresh one: termination is for good
+    // A fresh one, after the first is gone: termination is for good.
+    m_application.reset();
+    m_application = std::make_unique<TApplication>();
     QWidget shownForm;
     Application->setMainForm(&shownForm);
     QTimer::singleShot(0, &shownForm, [&] {
@@ -425,6 +462,20 @@ void TestUiBasics::runShowsTheMainFormOnlyWhenAsked()
     });
     Application->Run();
     QVERIFY(visibleInLoop);
+}
+
+void TestUiBasics::secondApplicationIsRefused()
+{
+    TApplication *first = Application;
+    QVERIFY(first);
+    QVERIFY_THROWS_EXCEPTION(std::logic_error, TApplication{});
+    // The first one keeps the global, its title and its error display.
+    QCOMPARE(Application, first);
+    QCOMPARE(Application->Title(), QStringLiteral("OLM 16 Учет успеваемости"));
+    ScopedDialogAnswers answers;
+    QVERIFY(!Application->guarded([] { throw EConvertError(QStringLiteral("still shown")); }));
+    QCOMPARE(answers.shown().size(), 1);
+    QCOMPARE(answers.shown().constFirst().caption, QStringLiteral("OLM 16 Учет успеваемости"));
 }
 
 void TestUiBasics::colorsMap_data()
@@ -670,6 +721,59 @@ void TestUiBasics::messageBeepReachesThePlatform()
     const olm::platform::ScopedPlatform scope(fake);
     MessageBeep(MB_ICONEXCLAMATION);
     QCOMPARE(fake.beeps(), QList<unsigned>{0x30});
+}
+
+void TestUiBasics::standardButtonKinds_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("clicks");
+    QTest::newRow("OK takes Enter") << int(bkOK) << int(Qt::Key_Return) << mrOk << 1;
+    QTest::newRow("Yes takes Enter") << int(bkYes) << int(Qt::Key_Return) << mrYes << 1;
+    QTest::newRow("Cancel takes Escape") << int(bkCancel) << int(Qt::Key_Escape) << mrCancel << 1;
+    // Neither default nor cancel: the window's own Escape ends it, the button is not pressed.
+    QTest::newRow("No takes neither") << int(bkNo) << int(Qt::Key_Escape) << mrCancel << 0;
+}
+
+void TestUiBasics::standardButtonKinds()
+{
+    QFETCH(int, kind);
+    QFETCH(int, key);
+    QFETCH(int, result);
+    QFETCH(int, clicks);
+    QDialog dialog;
+    auto *edit = new QLineEdit(&dialog);
+    auto *button = new TBitBtn(&dialog);
+    button->setKind(TBitBtnKind(kind));
+    QCOMPARE(button->Kind(), TBitBtnKind(kind));
+    QCOMPARE(button->Default(), kind == bkOK || kind == bkYes);
+    QCOMPARE(button->Cancel(), kind == bkCancel);
+    QCOMPARE(button->ModalResult(), kind == bkOK ? mrOk : kind == bkYes ? mrYes : kind == bkNo ? mrNo : mrCancel);
+    QVERIFY(!button->icon().isNull());
+    int clicked = 0;
+    QObject::connect(button, &QPushButton::clicked, &dialog, [&clicked] { ++clicked; });
+    ScopedDialogAnswers answers([edit, key](QDialog *shown) {
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key(key));
+        return shown->result();
+    });
+    QCOMPARE(ShowModal(&dialog), result);
+    QCOMPARE(clicked, clicks);
+
+    // A click ends the window with the kind's result; a custom button leaves it open.
+    ScopedDialogAnswers click([button](QDialog *shown) {
+        shown->setResult(mrNone);
+        QTest::mouseClick(button, Qt::LeftButton);
+        const int ended = shown->result();
+        if (shown->isVisible())
+            shown->done(mrAbort);
+        return ended == mrNone ? mrAbort : ended;
+    });
+    QCOMPARE(ShowModal(&dialog), button->ModalResult());
+    button->setKind(bkCustom);
+    QVERIFY(button->icon().isNull());
+    QCOMPARE(ShowModal(&dialog), mrAbort);
 }
 
 OLM_TEST_MAIN(TestUiBasics)

@@ -87,7 +87,31 @@ QString TConnectionString::value(const QString &key) const { return m_values.val
 bool TConnectionString::contains(const QString &key) const { return m_values.contains(canonicalKey(key)); }
 bool TConnectionString::isEmbedded() const
 {
-    return dataSource().trimmed().compare(QLatin1String("embedded"), Qt::CaseInsensitive) == 0;
+    return splitDataSource(dataSource()).embedded;
+}
+
+DataSourceParts splitDataSource(const QString &dataSource)
+{
+    DataSourceParts source;
+    QString server = dataSource.trimmed();
+    if (server.compare(QLatin1String("embedded"), Qt::CaseInsensitive) == 0) {
+        source.embedded = true;
+        return source;
+    }
+    if (const qsizetype comma = server.lastIndexOf(QLatin1Char(',')); comma >= 0) {
+        source.port = server.mid(comma + 1).trimmed();
+        server = server.left(comma).trimmed();
+    }
+    if (server.startsWith(QLatin1String("tcp:"), Qt::CaseInsensitive))
+        server = server.mid(4);
+    if (const qsizetype backslash = server.indexOf(QLatin1Char('\\')); backslash >= 0) {
+        source.instance = server.mid(backslash + 1).trimmed();
+        server = server.left(backslash).trimmed();
+    }
+    if (server == QLatin1String(".") || server.compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0)
+        server = QStringLiteral("localhost");
+    source.host = server;
+    return source;
 }
 
 QString embeddedDataFolder()
@@ -101,17 +125,11 @@ void setEmbeddedDataFolder(const QString &folder) { dataFolderOverride() = folde
 
 QString odbcConnectionString(const TConnectionString &connection)
 {
-    QString server = connection.dataSource().trimmed();
-    QString port;
-    const int comma = server.lastIndexOf(QLatin1Char(','));
-    if (comma >= 0) {
-        port = server.mid(comma + 1).trimmed();
-        server = server.left(comma).trimmed();
-    }
-    if (server.startsWith(QLatin1String("tcp:"), Qt::CaseInsensitive))
-        server = server.mid(4);
-    if (server == QLatin1String(".") || server.compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0)
-        server = QStringLiteral("localhost");
+    const DataSourceParts source = splitDataSource(connection.dataSource());
+    QString server = source.host;
+    if (!source.instance.isEmpty())
+        server += QLatin1Char('\\') + source.instance;
+    const QString &port = source.port;
     QString text = QStringLiteral("Driver=FreeTDS;Server=") + odbcValue(server) + QLatin1Char(';');
     if (!port.isEmpty())
         text += QLatin1String("Port=") + odbcValue(port) + QLatin1Char(';');

@@ -10,6 +10,19 @@
 
 #include <memory>
 
+/// A Data Source taken apart: "[tcp:]host[\instance][,port]", or the word "embedded" (any case).
+struct DataSourceParts {
+    /// The server's host; "localhost" for "." and "(local)", which name this machine.
+    QString host;
+    /// Empty for the default instance.
+    QString instance;
+    /// Empty when none is given.
+    QString port;
+    /// No server at all: the embedded one.
+    bool embedded = false;
+};
+DataSourceParts splitDataSource(const QString &dataSource);
+
 /// The keys of an OLE DB connection string ("Provider=...;Password=...;User ID=..."); names are matched
 /// without regard to case, values keep their text (a value may be empty).
 class TConnectionString {

@@ -13,7 +13,10 @@ TApplication *Application = nullptr;
 
 TApplication::TApplication(QObject *parent) : QObject(parent), m_title(QGuiApplication::applicationDisplayName())
 {
-    Q_ASSERT_X(!Application, "TApplication", "one application per process");
+    // A second one would take over the global and the beep of the first, and the first one's
+    // destructor would then clear them under the second: refuse it before touching either.
+    if (Application)
+        throw std::logic_error("TApplication: one application object per process; the first one still lives");
     Application = this;
     // The platform layer has no widgets; the widgets' beep is the system sound here.
     olm::platform::Platform::setSystemBeep([](unsigned) { QApplication::beep(); });
@@ -28,8 +31,8 @@ TApplication::~TApplication()
 
 void TApplication::setTitle(const QString &title)
 {
+    // Each window's caption is exactly its own; a display name would be appended to all of them.
     m_title = title;
-    QGuiApplication::setApplicationDisplayName(title);
 }
 
 void TApplication::Terminate()

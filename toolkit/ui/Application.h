@@ -22,7 +22,8 @@ inline constexpr int mrYes = 6;
 inline constexpr int mrNo = 7;
 
 /// One per process, created after the QApplication (by main or by a test) and reachable as the
-/// global Application while it lives.
+/// global Application while it lives. Constructing a second one while the first lives throws
+/// std::logic_error and leaves the first untouched.
 class TApplication : public QObject {
     Q_OBJECT
 public:
@@ -31,7 +32,8 @@ public:
 
     /// The application's title: caption of ShowMessage and of the default error display.
     QString Title() const { return m_title; }
-    /// Also becomes QGuiApplication::applicationDisplayName.
+    /// Not handed on as QGuiApplication::applicationDisplayName: the window system would append that
+    /// to every window's caption.
     void setTitle(const QString &title);
 
     /// Whether Run shows the main form when the loop starts.

@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -243,6 +244,11 @@ bool TDBGridEhPrivate::commitEditor()
 {
     if (!editor || !editorModified)
         return true;
+    // The box that reports a refused value takes the focus from the editor; that focus-out must not
+    // write, and report, the same value a second time while the first report is open.
+    if (committing)
+        return false;
+    const QScopedValueRollback inProgress(committing, true);
     TColumnEh *columnEh = column(editorColumn);
     if (!columnEh || !active() || editorRow != currentRow()) {
         editorModified = false;   // the row it was typed for is gone

@@ -218,6 +218,7 @@ TDBGridEhPrivate::Layout TDBGridEhPrivate::wantedLayout() const
     layout.color = q->Color;
     layout.rowHeight = rowHeight();
     layout.titleFont = q->TitleFont;
+    layout.multiTitle = q->UseMultiTitle;
     layout.columns.reserve(columns.size());
     for (const auto &col : columns)
         layout.columns.emplace_back(col->Visible, col->Width);
@@ -368,7 +369,21 @@ int TDBGridEhPrivate::rowHeight() const
 
 int TDBGridEhPrivate::titleHeight() const
 {
-    return QFontMetrics(q->TitleFont.toQFont()).height() + 6;
+    const QFontMetrics metrics(q->TitleFont.toQFont());
+    int textHeight = metrics.height();
+    if (q->UseMultiTitle && titles) {
+        // Multi-line titles: as high as the caption that wraps onto the most lines at its column's width.
+        for (int i = 0; i < int(columns.size()); ++i) {
+            if (!columns[size_t(i)]->Visible)
+                continue;
+            const int width = std::max(1, titles->sectionSize(i) - 2 * TDBGridHeader::TitleMarginX);
+            const QString caption = model->headerData(i, Qt::Horizontal).toString();
+            const int flags = TDBGridHeader::titleWrapFlags(metrics, caption, width);
+            const QRect needed = metrics.boundingRect(QRect(0, 0, width, 100000), flags, caption);
+            textHeight = std::max(textHeight, needed.height());
+        }
+    }
+    return textHeight + 4 + 2 * TDBGridHeader::TitleMarginY;
 }
 
 void TDBGridEhPrivate::gridFontChanged()
@@ -936,6 +951,21 @@ QRect TDBGridEhPrivate::innerRect(const QRect &cell) const
     if (q->Options & dgRowLines)
         rect.setBottom(rect.bottom() - 1);
     return rect;
+}
+
+QString TDBGridEhPrivate::clippedCellText(int row, int col, const QRect &cell) const
+{
+    const TColumnEh *columnEh = column(col);
+    const TField *field = columnEh ? columnEh->Field() : nullptr;
+    if (!field || (columnEh->Checkboxes && field->DataType() == ftBoolean))
+        return {};
+    const QString text = model->data(model->index(row, col), Qt::DisplayRole).toString();
+    // The default drawing writes from 2 pixels in (3 from the right edge when right-justified) and
+    // clips at the cell's inner edge.
+    const int room = innerRect(cell).width() - 3;
+    if (text.isEmpty() || QFontMetrics(columnEh->Font.toQFont()).horizontalAdvance(text) <= room)
+        return {};
+    return text;
 }
 
 void TDBGridEhPrivate::paintCell(QPainter *painter, const QRect &cell, int row, int col)

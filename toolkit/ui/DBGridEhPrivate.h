@@ -55,6 +55,7 @@ public:
     bool editorModified = false;
     bool replayingKey = false;
     bool editorOpenQueued = false;
+    bool committing = false;     // commitEditor is writing (or reporting why it cannot)
 
     struct Layout {
         TDBGridOptions options = 0;
@@ -64,6 +65,7 @@ public:
         TColor color = 0;
         int rowHeight = 0;
         TFont titleFont;
+        bool multiTitle = false;
         std::vector<std::pair<bool, int>> columns;   // visible, width
         bool operator==(const Layout &other) const = default;
     };
@@ -154,4 +156,6 @@ public:
     TGridDrawState cellState(int row, int col) const;
     void paintCell(QPainter *painter, const QRect &cell, int row, int col);
     QRect innerRect(const QRect &cell) const;
+    /// The whole display text of a data cell that does not fit its rectangle; empty when it fits.
+    QString clippedCellText(int row, int col, const QRect &cell) const;
 };

@@ -5,8 +5,12 @@
 #include "toolkit/ui/DBGridModel.h"
 
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolTip>
+
+#include <algorithm>
 
 TDBGridDelegate::TDBGridDelegate(TDBGridEhPrivate *grid, QObject *parent) : QStyledItemDelegate(parent), m_grid(grid) {}
 
@@ -48,6 +52,22 @@ void TDBGridDelegate::updateEditorGeometry(QWidget *editor, const QStyleOptionVi
 {
     Q_UNUSED(index);
     editor->setGeometry(m_grid->editorRect(option.rect));
+}
+
+bool TDBGridDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                                const QModelIndex &index)
+{
+    if (!event || event->type() != QEvent::ToolTip)
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    const QString whole = index.isValid() ? m_grid->clippedCellText(index.row(), index.column(), option.rect)
+                                          : QString();
+    if (whole.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    QToolTip::showText(event->globalPos(), whole, view, option.rect);
+    return true;
 }
 
 bool TDBGridDelegate::eventFilter(QObject *watched, QEvent *event)
@@ -111,15 +131,28 @@ void TDBGridHeader::paintTitle(QPainter *painter, const QRect &rect, int column)
     const QFont qfont = font.toQFont();
     painter->setFont(qfont);
     painter->setPen(ColorToQColor(font.Color()));
-    const QRect textRect = rect.adjusted(3, 1, -3, -1);
+    const QRect textRect = rect.adjusted(TitleMarginX, TitleMarginY, -TitleMarginX, -TitleMarginY);
     Qt::Alignment align = Qt::AlignVCenter;
     switch (col->Title.Alignment) {
     case taRightJustify: align |= Qt::AlignRight; break;
     case taCenter: align |= Qt::AlignHCenter; break;
     case taLeftJustify: align |= Qt::AlignLeft; break;
     }
-    const QString shown = QFontMetrics(qfont).elidedText(caption, Qt::ElideRight, textRect.width());
-    painter->drawText(textRect, int(align), shown);
+    const QFontMetrics metrics(qfont);
+    if (m_grid->q->UseMultiTitle) {
+        // The title row is as high as the longest wrapped caption needs (titleHeight).
+        painter->drawText(textRect, int(align) | titleWrapFlags(metrics, caption, textRect.width()), caption);
+        return;
+    }
+    painter->drawText(textRect, int(align), metrics.elidedText(caption, Qt::ElideRight, textRect.width()));
+}
+
+int TDBGridHeader::titleWrapFlags(const QFontMetrics &metrics, const QString &caption, int width)
+{
+    const QStringList words = caption.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const bool wordsFit = std::all_of(words.cbegin(), words.cend(),
+                                      [&](const QString &word) { return metrics.horizontalAdvance(word) <= width; });
+    return wordsFit ? int(Qt::TextWordWrap) : int(Qt::TextWrapAnywhere);
 }
 
 void TDBGridHeader::paintIndicator(QPainter *painter, const QRect &rect, int row) const

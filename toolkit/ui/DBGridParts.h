@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QStyledItemDelegate>
 
@@ -24,6 +25,9 @@ public:
     void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
     void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
                               const QModelIndex &index) const override;
+    /// A cell whose text does not fit shows the whole text as its tooltip.
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -42,6 +46,12 @@ public:
 
     /// Width of the indicator column in pixels.
     static constexpr int IndicatorWidth = 12;
+    /// Pixels between a title cell's edges and its caption: left and right, top and bottom.
+    static constexpr int TitleMarginX = 3;
+    static constexpr int TitleMarginY = 1;
+    /// Text flags that wrap a multi-line caption in width pixels: at word boundaries, or anywhere when one
+    /// word alone is wider than width.
+    static int titleWrapFlags(const QFontMetrics &metrics, const QString &caption, int width);
 
 protected:
     void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override;

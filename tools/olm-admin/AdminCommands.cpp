@@ -28,6 +28,8 @@ const char usage[] =
     "  olm-admin user block DB LOGIN --message TEXT\n"
     "  olm-admin user unblock DB LOGIN\n"
     "  olm-admin user groups DB LOGIN ID...\n"
+    "  olm-admin config show DB\n"
+    "  olm-admin config set current-program NAME DB\n"
     "  olm-admin trace on|off|show DB\n"
     "  olm-admin log show DB\n"
     "  olm-admin query DB \"STATEMENT\" [--login L --password P]\n";
@@ -99,6 +101,26 @@ int settings(const QStringList &arguments, QTextStream &out, QTextStream &err)
     const ConnectionSettings values{line->value("--user"), line->value("--password"), line->value("--server"),
                                     line->value("--catalog")};
     return writeSettingsFile(path, values, &error) ? 0 : fail(err, error);
+}
+
+// The database's settings for clients: current-program is the program GET_USER expects; older programs
+// are told to update themselves.
+int config(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    const bool show = arguments.size() == 2 && arguments.at(0) == QLatin1String("show");
+    const bool set = arguments.size() == 4 && arguments.at(0) == QLatin1String("set");
+    if (!show && !set)
+        return fail(err, QStringLiteral("config needs show DB, or set current-program NAME DB."));
+    if (set && arguments.at(1) != QLatin1String("current-program"))
+        return fail(err, QStringLiteral("config knows current-program, not %1.").arg(arguments.at(1)));
+    QString error;
+    auto admin = server::Administration::open(arguments.last(), &error);
+    if (!admin)
+        return fail(err, error);
+    if (set)
+        return admin->setCurrentProgram(arguments.at(2), &error) ? 0 : fail(err, error);
+    out << "current-program: " << admin->currentProgram() << '\n';
+    return 0;
 }
 
 int trace(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -199,6 +221,8 @@ int runAdminCommand(const QStringList &arguments, QTextStream &out, QTextStream 
         return settings(rest, out, err);
     if (command == QLatin1String("user"))
         return runUserCommand(rest, out, err);
+    if (command == QLatin1String("config"))
+        return config(rest, out, err);
     if (command == QLatin1String("trace"))
         return trace(rest, out, err);
     if (command == QLatin1String("log"))
