@@ -36,10 +36,8 @@ QStringList carriedValues(const TDataSet *dataSet, const TDBGridEh *grid)
 /// Stores a pasted value; a value the field refuses leaves it unset.
 void storeCarriedValue(const TDataSet *dataSet, const TColumnEh *column, const QString &value)
 {
-    TField *field = dataSet->FieldByName(column->FieldName);
-    const bool lookup = field->FieldKind() == fkLookup;
-    if (lookup)
-        field = dataSet->FieldByName(field->KeyFields());
+    const bool lookup = dataSet->FieldByName(column->FieldName)->FieldKind() == fkLookup;
+    TField *field = carriedField(dataSet, column);
     try {
         if (lookup)
             field->setValue(QVariant(value));   // the key field converts the text

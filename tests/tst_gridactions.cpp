@@ -133,8 +133,8 @@ private slots:
     void heldClipboardReachesTheCaller();
     void pasteInsertsTheRowsAndMarksThem();
     void pasteWithoutRowsOfOurs();
-    void pastedValueThatDoesNotConvert();
-    void pasteLeavesMalformedRowsOut();
+    void refusedRowsAreCancelledAndNotListed();
+    void pasteLeavesMalformedRowsOutAndUnconvertibleValuesEmpty();
     void lookupColumnCarriesTheKey();
     void deleteRemovesRowsMarksAndSelection();
     void manyRowsKeepTheDuplicateListOfRecordByRecordChecks();
@@ -248,18 +248,13 @@ void TestGridActions::keyBindings_data()
     row("Ctrl+A", 'A', ctrl, allActions, TGridEditAction::SelectAll);
     row("C without Ctrl", 'C', 0, allActions, TGridEditAction::None);
     row("Shift+Delete", VK_DELETE, int(ssShift), allActions, TGridEditAction::None);
-    row("Ctrl+Shift+C", 'C', ctrl | int(ssShift), allActions, TGridEditAction::Copy);
-    row("Ctrl+Alt+V", 'V', ctrl | int(ssAlt), allActions, TGridEditAction::Paste);
     row("Ctrl+C, copy off", 'C', ctrl, allActions & ~geaCopyEh, TGridEditAction::None);
     row("Ctrl+Delete, only delete on", VK_DELETE, ctrl, geaDeleteEh, TGridEditAction::Delete);
-    row("Ctrl+A, only delete on", 'A', ctrl, geaDeleteEh, TGridEditAction::None);
     row("Ctrl+numeric-pad 3 copies", VK_NUMPAD3, ctrl, allActions, TGridEditAction::Copy);
     row("Ctrl+F9 cuts", VK_F9, ctrl, allActions, TGridEditAction::Cut);
     row("Ctrl+F7 pastes", VK_F7, ctrl, allActions, TGridEditAction::Paste);
     row("Ctrl+numeric-pad 1 selects all", VK_NUMPAD1, ctrl, allActions, TGridEditAction::SelectAll);
-    row("Ctrl+numeric-pad 2 is no letter of ours", VK_NUMPAD2, ctrl, allActions, TGridEditAction::None);
     row("Ctrl+Insert is not Delete", VK_INSERT, ctrl, allActions, TGridEditAction::None);
-    row("Ctrl+decimal point is not Delete", VK_DECIMAL, ctrl, allActions, TGridEditAction::None);
     row("the Ctrl key itself", VK_CONTROL, ctrl, allActions, TGridEditAction::None);
 }
 
@@ -633,30 +628,38 @@ void TestGridActions::pasteWithoutRowsOfOurs()
     QCOMPARE(journal.rows(), QStringList{"5/2/a"});
 }
 
-void TestGridActions::pastedValueThatDoesNotConvert()
+void TestGridActions::pasteLeavesMalformedRowsOutAndUnconvertibleValuesEmpty()
 {
     ActionJournal journal(markRows({{5, 2, "a"}}));
     VERIFY_JOURNAL(journal);
-    m_fake->putClipboard(DBEditDataFormat, block({{"abc", "3", "x"}}));
-    journal.press(Qt::Key_V);
-    QCOMPARE(journal.takeReports(), finishedTwice);
-    QCOMPARE(journal.rows(), (QStringList{"/3/x", "5/2/a"}));
-    QCOMPARE(journal.storedRows(), 2);
-    QCOMPARE(journal.events->AfterPasteList().toStringList(), QStringList{journal.idOf(QStringLiteral("x"))});
-}
-
-void TestGridActions::pasteLeavesMalformedRowsOut()
-{
-    ActionJournal journal(markRows({{5, 2, "a"}}));
-    VERIFY_JOURNAL(journal);
-    const QByteArray bytes = block({{"1", "1", "g1"}}) + QByteArray("9\x01\x02") + block({{"2", "2", "g2"}})
+    // Letters for an integer leave that field empty; the row is posted all the same.
+    const QByteArray bytes = block({{"abc", "1", "g1"}}) + QByteArray("9\x01\x02") + block({{"2", "2", "g2"}})
                              + block({{"3", "3", "long", "x"}}) + QByteArray("4\x01" "4\x01" "tail\x01");
     m_fake->putClipboard(DBEditDataFormat, bytes);
     journal.press(Qt::Key_V);
     QCOMPARE(journal.takeReports(), (QList<quint16>{qzeRowsRefused, qzeFinished, qzeFinished}));
-    QCOMPARE(journal.rows(), (QStringList{"2/2/g2", "1/1/g1", "5/2/a"}));
+    QCOMPARE(journal.rows(), (QStringList{"2/2/g2", "/1/g1", "5/2/a"}));
     QCOMPARE(journal.storedRows(), 3);
-    QCOMPARE(journal.events->AfterPasteList().Count(), 2);
+    QCOMPARE(journal.events->AfterPasteList().toStringList(),
+             (QStringList{journal.idOf(QStringLiteral("g1")), journal.idOf(QStringLiteral("g2"))}));
+}
+
+void TestGridActions::refusedRowsAreCancelledAndNotListed()
+{
+    ActionJournal journal(markRows({{5, 2, "a"}, {7, 1, "b"}}), true, [](ActionJournal &j) {
+        j.db.administrator()->execute(QStringLiteral("DELETE FROM srv_rights WHERE object = 'mark_mag' AND action = 'INSERT'"));
+    });
+    VERIFY_JOURNAL(journal);
+    journal.moveTo(QStringLiteral("b"));
+    journal.events->AfterPasteList().Add(QStringLiteral("stale"));
+    m_fake->putClipboard(DBEditDataFormat, block({{"5", "2", "x"}, {"7", "1", "y"}}));
+    journal.press(Qt::Key_V);
+    // Neither the refused rows nor the row they were to go before count as pasted; no error is reported.
+    QCOMPARE(journal.takeReports(), finishedTwice);
+    QCOMPARE(journal.rows(), (QStringList{"5/2/a", "7/1/b"}));
+    QCOMPARE(journal.events->AfterPasteList().Count(), 0);
+    QVERIFY(journal.events->DuplicateList().toStringList().isEmpty());
+    QCOMPARE(journal.query.State(), dsBrowse);
 }
 
 void TestGridActions::lookupColumnCarriesTheKey()
@@ -803,6 +806,9 @@ void TestGridActions::selectAll()
 void TestGridActions::rowsPassBetweenTwoWindowsThroughTheClipboard()
 {
     m_platform.reset();   // the real clipboard
+#ifndef Q_OS_WIN
+    QCOMPARE(DBEditDataFormat, QStringLiteral("Data Base Edit Data"));   // on Windows, the registered format's
+#endif
     ActionJournal from(markRows({{5, 2, "Иванов"}, {7, 1, "b"}}));
     ActionJournal to(markRows({{9, 9, "z"}}));
     VERIFY_JOURNAL(from);

@@ -79,6 +79,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "no demo database: %s\n", qPrintable(db.error()));
         return 1;
     }
+    // Journal rows are made by the server's procedures; pasted rows go straight into the table.
+    admin->execute(QStringLiteral("INSERT INTO srv_rights (login, object, action) VALUES ('petrova', 'mark_mag', 'INSERT')"));
     // The demo's duplicate pair: one student's two rows with the same discipline and form of assessment.
     const QString pair = QStringLiteral("SELECT id_group, id_semester, id_student FROM mark_mag GROUP BY id_group, "
                                         "id_semester, id_student, id_discipline, id_examination HAVING COUNT(*) > 1");
