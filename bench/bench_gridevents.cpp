@@ -1,6 +1,9 @@
-// Timing of switching the grid component on (open and duplicate scan) over journal-like rows, checked
-// against the filtered count of every record. Run by hand: bench_gridevents [rows...]
+// Timing of the grid component over journal-like rows: switching it on (open and duplicate scan), and pasting
+// and deleting 1,000 rows of 5,000, each checked against a filtered count per record. Run by hand:
+// bench_gridevents [rows...]
+#include "gridevents/ClipboardBlock.h"
 #include "gridevents/QZ_DBGrd_Evns.h"
+#include "platform/FakePlatform.h"
 #include "server/Session.h"
 #include "tests/support/TestDatabase.h"
 #include "toolkit/data/ADODB.h"
@@ -47,6 +50,83 @@ bool fillJournal(const TestDatabase &db, int rows, QString *error)
     return true;
 }
 
+/// The demo editor's connection to a filled journal, a grid over it with the journal's columns and the
+/// component attached; the journal is open once it is valid.
+struct BenchJournal {
+    explicit BenchJournal(int rows)
+    {
+        if (!db.isValid()) {
+            error = db.error();
+            return;
+        }
+        if (!fillJournal(db, rows, &error))
+            return;
+        // The demo editor's database login; its password is the one the server made up.
+        const auto admin = db.administrator();
+        // Pasted rows go straight into the table, which journal users otherwise fill through procedures.
+        admin->execute(QStringLiteral("INSERT INTO srv_rights (login, object, action) VALUES ('petrova', 'mark_mag', 'INSERT')"));
+        const olm::server::Outcome login =
+            admin->execute(QStringLiteral("SELECT password FROM srv_db_logins WHERE name = 'petrova'"));
+        if (!login.firstResult() || login.firstResult()->rows.empty()) {
+            error = login.error;
+            return;
+        }
+        connection.setConnectionString(
+            db.connectionString(QStringLiteral("petrova"), login.firstResult()->rows.front().value(0).toString()));
+        journal.setConnection(&connection);
+        journal.setSQLText(QStringLiteral("select * from mark_mag order by id_mark_mag"));
+        source.setDataSet(&journal);
+        for (const char *name : {"id_group", "id_semester", "id_student", "id_discipline", "id_examination",
+                                 "id_estimation", "id_teacher", "p35", "p36", "primech"})
+            grid.AddColumn(QString::fromLatin1(name));
+        grid.setDataSource(&source);
+        events.setDBGridEh(&grid);
+        // Fields made at open live until the close, so the journal is open before the component is on.
+        timer.start();
+        journal.Open();
+        openMs = elapsedMs();
+        events.setUniqueField(journal.FieldByName(QStringLiteral("id_mark_mag")));
+    }
+    bool isValid() const { return error.isEmpty(); }
+    void useDuplicateFields()
+    {
+        events.DuplicateFields().Add(journal.FieldByName(QStringLiteral("id_discipline")));
+        events.DuplicateFields().Add(journal.FieldByName(QStringLiteral("id_examination")));
+    }
+    /// Switches the component on, with the two duplicate fields or none; false with *failure when it cannot.
+    bool switchOn(bool duplicateFields, QString *failure)
+    {
+        if (isValid() && duplicateFields)
+            useDuplicateFields();
+        if (isValid())
+            events.setActive(true);
+        if (isValid() && !events.Active())
+            error = QStringLiteral("the component did not switch on");
+        *failure = error;
+        return isValid();
+    }
+    /// Selects every step-th record, count of them, from the first.
+    void selectRows(int count, int step)
+    {
+        for (int i = 0; i < count; ++i) {
+            journal.setRecNo(1 + i * step);
+            grid.SelectedRows().setCurrentRowSelected(true);
+        }
+        journal.First();
+    }
+    double elapsedMs() { return double(timer.nsecsElapsed()) / 1e6; }
+
+    QString error;
+    TestDatabase db;
+    TADOConnection connection;
+    TADOQuery journal;
+    TDataSource source;
+    TQZDBGridEh grid;
+    TQZDBGridEvents events;
+    QElapsedTimer timer;
+    double openMs = 0;
+};
+
 struct Figures {
     double openMs = 0;
     double activateMs = 0;
@@ -57,50 +137,18 @@ struct Figures {
 
 bool measure(int rows, Figures *figures, QString *error)
 {
-    TestDatabase db;
-    if (!db.isValid()) {
-        *error = db.error();
+    BenchJournal bench(rows);
+    if (!bench.isValid()) {
+        *error = bench.error;
         return false;
     }
-    if (!fillJournal(db, rows, error))
-        return false;
-
-    // The demo editor's database login; its password is the one the server made up.
-    const auto admin = db.administrator();
-    if (!admin) {
-        *error = QStringLiteral("no administrator session");
-        return false;
-    }
-    const olm::server::Outcome login =
-        admin->execute(QStringLiteral("SELECT password FROM srv_db_logins WHERE name = 'petrova'"));
-    if (!login.firstResult() || login.firstResult()->rows.empty()) {
-        *error = login.error;
-        return false;
-    }
-    TADOConnection connection;
-    connection.setConnectionString(
-        db.connectionString(QStringLiteral("petrova"), login.firstResult()->rows.front().value(0).toString()));
-    TADOQuery journal;
-    journal.setConnection(&connection);
-    journal.setSQLText(QStringLiteral("select * from mark_mag order by id_mark_mag"));
-    TDataSource source;
-    source.setDataSet(&journal);
-    TQZDBGridEh grid;
-    grid.setDataSource(&source);
-    TQZDBGridEvents events;
-    events.setDBGridEh(&grid);
-
-    // Fields made at open live until the close, so the journal is opened first and the component's own
-    // open finds it open: the two figures add up to what switching on a closed journal costs.
-    QElapsedTimer timer;
-    timer.start();
-    journal.Open();
-    figures->openMs = double(timer.nsecsElapsed()) / 1e6;
-    events.DuplicateFields().Add(journal.FieldByName(QStringLiteral("id_discipline")));
-    events.DuplicateFields().Add(journal.FieldByName(QStringLiteral("id_examination")));
-    timer.restart();
+    TADOQuery &journal = bench.journal;
+    TQZDBGridEvents &events = bench.events;
+    figures->openMs = bench.openMs;
+    bench.useDuplicateFields();
+    bench.timer.restart();
     events.setActive(true);
-    figures->activateMs = double(timer.nsecsElapsed()) / 1e6;
+    figures->activateMs = bench.elapsedMs();
     if (!events.Active()) {
         *error = QStringLiteral("the component did not switch on");
         return false;
@@ -109,15 +157,88 @@ bool measure(int rows, Figures *figures, QString *error)
     figures->duplicates = int(scanned.size());
     const bool leftAsTheAlgorithmSays = journal.Filter().isEmpty() && !journal.Filtered() && journal.RecNo() == 1;
 
-    timer.restart();
+    bench.timer.restart();
     events.DuplicateList().Clear();
     journal.First();
     while (!journal.Eof()) {
         events.CheckDuplicate();
         journal.Next();
     }
-    figures->recordByRecordMs = double(timer.nsecsElapsed()) / 1e6;
+    figures->recordByRecordMs = bench.elapsedMs();
     figures->same = leftAsTheAlgorithmSays && events.DuplicateList().toStringList() == scanned;
+    return true;
+}
+
+/// How one paste and one delete over a journal went.
+struct ActionFigures {
+    double pasteMs = 0;
+    double deleteMs = 0;
+    QStringList pasteDuplicates;
+    QStringList deleteDuplicates;
+};
+
+enum class KeyCheck { None, Actions, RecordByRecord };
+
+/// Pastes `changed` rows copied from the journal into it, then, on a fresh journal, deletes as many
+/// selected rows. RecordByRecord does what the actions do with one filtered count per record.
+bool measureActions(int rows, int changed, KeyCheck check, ActionFigures *figures, QString *error)
+{
+    olm::platform::FakePlatform clipboard;
+    const olm::platform::ScopedPlatform usingIt(clipboard);
+    {
+        BenchJournal bench(rows);
+        if (!bench.switchOn(check != KeyCheck::None, error))
+            return false;
+        bench.selectRows(changed, 1);
+        bench.events.CopyRecords(false);
+        QByteArray block;
+        bench.events.ReadClipboardData(DBEditDataFormat, block);
+        const olm::gridevents::DecodedBlock pasted = olm::gridevents::decodeBlock(block, bench.grid.ColumnCount());
+        bench.journal.setRecNo(rows / 2);
+        bench.timer.restart();
+        if (check == KeyCheck::RecordByRecord) {
+            const TControlsDisabler quiet(&bench.journal);
+            for (const QStringList &values : pasted.rows) {
+                bench.journal.Insert();
+                for (int i = 0; i < values.size(); ++i)
+                    bench.journal.FieldByName(bench.grid.Columns(i)->FieldName)->setAsString(values.at(i));
+                bench.journal.Post();
+                bench.events.CheckDuplicate();
+            }
+        } else {
+            bench.events.PasteRecords();
+        }
+        figures->pasteMs = bench.elapsedMs();
+        figures->pasteDuplicates = bench.events.DuplicateList().toStringList();
+        if (bench.journal.RecordCount() != rows + changed) {
+            *error = QStringLiteral("the paste did not insert every row");
+            return false;
+        }
+    }
+    BenchJournal bench(rows);
+    if (!bench.switchOn(check != KeyCheck::None, error))
+        return false;
+    bench.selectRows(changed, rows / changed);
+    bench.timer.restart();
+    if (check == KeyCheck::RecordByRecord) {
+        const TControlsDisabler quiet(&bench.journal);
+        QStringList bookmarks;
+        for (int i = 0; i < bench.grid.SelectedRows().Count(); ++i)
+            bookmarks.append(bench.grid.SelectedRows().Items(i));
+        for (const QString &bookmark : bookmarks) {
+            bench.journal.setBookmark(bookmark);
+            bench.events.ReleaseDuplicate(bookmark);
+            bench.journal.Delete();
+        }
+    } else {
+        bench.events.DeleteRecords();
+    }
+    figures->deleteMs = bench.elapsedMs();
+    figures->deleteDuplicates = bench.events.DuplicateList().toStringList();
+    if (bench.journal.RecordCount() != rows - changed) {
+        *error = QStringLiteral("the deletion did not remove every row");
+        return false;
+    }
     return true;
 }
 
@@ -150,5 +271,27 @@ int main(int argc, char **argv)
         if (!figures.same)
             return 1;
     }
-    return 0;
+
+    // Paste and delete with and without duplicate fields, and with one filtered count per record.
+    const int rows = 5000;
+    const int changed = 1000;
+    ActionFigures none, actions, recordByRecord;
+    QString error;
+    if (!measureActions(rows, changed, KeyCheck::None, &none, &error)
+        || !measureActions(rows, changed, KeyCheck::Actions, &actions, &error)
+        || !measureActions(rows, changed, KeyCheck::RecordByRecord, &recordByRecord, &error)) {
+        out << "actions failed: " << error << "\n";
+        return 1;
+    }
+    const bool same = actions.pasteDuplicates == recordByRecord.pasteDuplicates
+                      && actions.deleteDuplicates == recordByRecord.deleteDuplicates;
+    out << "\n" << changed << " of " << rows << " rows\tno duplicate fields ms\ttwo duplicate fields ms\tratio"
+        << "\tone filtered count per record ms\tsame DuplicateList\n";
+    const auto line = [&](const char *what, double a, double b, double c) {
+        out << what << '\t' << a << '\t' << b << '\t' << b / a << '\t' << c << '\t' << (same ? "yes" : "NO") << "\n";
+    };
+    line("paste", none.pasteMs, actions.pasteMs, recordByRecord.pasteMs);
+    line("delete", none.deleteMs, actions.deleteMs, recordByRecord.deleteMs);
+    out.flush();
+    return same ? 0 : 1;
 }

@@ -1,5 +1,4 @@
-// The grid behaviour component: attaching to a grid, switching it on and off, duplicate keys and the
-// painting of every data cell by the state of its row.
+// The grid behaviour component: attaching to a grid, switching it on and off, and duplicate keys.
 #include "gridevents/QZ_DBGrd_Evns.h"
 
 #include "text/SingleQuotes.h"
@@ -116,138 +115,6 @@ private:
 };
 
 } // namespace
-
-// --- Attributes -----------------------------------------------------------------------------------------
-
-TQZDBGridAttr::TQZDBGridAttr()
-{
-    m_font.OnChange = [this] { repaint(); };
-}
-
-TQZDBGridAttr::~TQZDBGridAttr() = default;
-
-void TQZDBGridAttr::setFont(const TFont &font)
-{
-    // Assign raises the owned font's OnChange, which repaints.
-    m_font.Assign(font);
-}
-
-void TQZDBGridAttr::setColor(TColor color)
-{
-    if (color == m_color)
-        return;
-    m_color = color;
-    repaint();
-}
-
-void TQZDBGridAttr::repaint() const
-{
-    if (m_grid)
-        m_grid->Invalidate();
-}
-
-TQZDBGridFixedAttr::TQZDBGridFixedAttr()
-{
-    m_selFont.OnChange = [this] { repaint(); };
-}
-
-TQZDBGridFixedAttr::~TQZDBGridFixedAttr() = default;
-
-void TQZDBGridFixedAttr::setList(const QStringList &lines)
-{
-    m_list.Assign(lines);
-    repaint();
-}
-
-void TQZDBGridFixedAttr::setSelFont(const TFont &font)
-{
-    m_selFont.Assign(font);
-}
-
-void TQZDBGridFixedAttr::setSelColor(TColor color)
-{
-    if (color == m_selColor)
-        return;
-    m_selColor = color;
-    repaint();
-}
-
-void TQZDBGridFixedAttr::repaint() const
-{
-    if (m_grid)
-        m_grid->Invalidate();
-}
-
-TQZDBAttributes::TQZDBAttributes()
-    : m_selAttr(std::make_unique<TQZDBGridAttr>()),
-      m_afterPasteAttr(std::make_unique<TQZDBGridAttr>()),
-      m_duplicateAttr(std::make_unique<TQZDBGridAttr>()),
-      m_errorAttr(std::make_unique<TQZDBGridAttr>()),
-      m_focusedAttr(std::make_unique<TQZDBGridAttr>()),
-      m_fixedAttr(std::make_unique<TQZDBGridFixedAttr>())
-{
-    m_selAttr->Font().setColor(clWhite);
-    m_afterPasteAttr->setColor(clInfoBk);
-    m_duplicateAttr->setColor(clGreen);
-    m_errorAttr->setColor(clRed);
-    m_focusedAttr->setColor(0x004F4F4F);
-    m_focusedAttr->Font().setColor(clWhite);
-    m_focusedAttr->Font().setStyle(fsBold);
-    m_fixedAttr->setSelColor(clMoneyGreen);
-    m_fixedAttr->SelFont().setStyle(fsBold);
-}
-
-TQZDBAttributes::~TQZDBAttributes()
-{
-    // Freed in the order they were made.
-    m_selAttr.reset();
-    m_afterPasteAttr.reset();
-    m_duplicateAttr.reset();
-    m_errorAttr.reset();
-    m_focusedAttr.reset();
-    m_fixedAttr.reset();
-}
-
-void TQZDBAttributes::setGrid(TQZDBGridEh *grid)
-{
-    m_selAttr->setGrid(grid);
-    m_afterPasteAttr->setGrid(grid);
-    m_duplicateAttr->setGrid(grid);
-    m_errorAttr->setGrid(grid);
-    m_focusedAttr->setGrid(grid);
-    m_fixedAttr->setGrid(grid);
-}
-
-// --- Text positions -------------------------------------------------------------------------------------
-// A QRect's right() and bottom() are its last pixel; the cell's edges are one past them.
-
-int RightTextX(const QRect &rect, int textWidth)
-{
-    return rect.x() + rect.width() - textWidth - 3;
-}
-
-int CenterTextX(const QRect &rect, int textWidth)
-{
-    return rect.x() + rect.width() / 2 - textWidth / 2;
-}
-
-int AlignedTextX(TAlignment alignment, const QRect &rect, int textWidth)
-{
-    switch (alignment) {
-    case taRightJustify:
-        return RightTextX(rect, textWidth);
-    case taCenter:
-        return CenterTextX(rect, textWidth);
-    case taLeftJustify:
-        break;
-    }
-    return rect.x() + 2;
-}
-
-int CenteredTextY(const QRect &rect, int textHeight)
-{
-    return rect.y() + rect.height() / 2 - textHeight / 2;
-}
 
 // --- The component --------------------------------------------------------------------------------------
 
@@ -436,8 +303,9 @@ int TQZDBGridEvents::keyRecordCount(TDataSet *ds, const QString &filter)
 
 void TQZDBGridEvents::CheckDuplicate()
 {
+    // Without key fields every record has the same empty key; that marks no duplicate.
     TDataSet *ds = dataSet();
-    if (!ds)
+    if (!ds || m_duplicateFields.IsEmpty())
         return;
     const TDuplicateKey key = BuildDuplicateKey();
     if (keyRecordCount(ds, key.Filter) > 1 && m_duplicateList.IndexOf(key.Key) < 0)
@@ -447,7 +315,7 @@ void TQZDBGridEvents::CheckDuplicate()
 void TQZDBGridEvents::ReleaseDuplicate(const QString &bookmark)
 {
     TDataSet *ds = dataSet();
-    if (!ds)
+    if (!ds || m_duplicateFields.IsEmpty())
         return;
     const TDuplicateKey key = BuildDuplicateKey();
     KeyFilterScope filter(ds, key.Filter);
@@ -492,113 +360,4 @@ void TQZDBGridEvents::scanDuplicates(TDataSet *ds)
         listed.insert(folded);
         m_duplicateList.Add(record.key.Key);
     }
-}
-
-bool TQZDBGridEvents::IsFixedColumn(const TColumnEh *column) const
-{
-    return column && m_attributes->FixedAttr().List().IndexOf(column->Title.Caption.toUpper()) >= 0;
-}
-
-int TQZDBGridEvents::AfterPasteIndex() const
-{
-    if (!m_uniqueField)
-        return -1;
-    TDataSet *ds = dataSet();
-    if (!ds)
-        ds = m_uniqueField->DataSet();
-    const TField *field = ds ? ds->FindField(m_uniqueField->FieldName()) : nullptr;
-    return field ? m_afterPasteList.IndexOf(field->AsString()) : -1;
-}
-
-void TQZDBGridEvents::GridDrawColumnCell(QObject *Sender, const QRect &Rect, int DataCol, TColumnEh *Column,
-                                         TGridDrawState State)
-{
-    TCanvas *canvas = m_grid ? m_grid->Canvas() : nullptr;
-    if (!canvas || !Column)
-        return;
-    const TDataSet *ds = dataSet();
-    const bool inserting = ds && ds->State() == dsInsert;
-    const bool alwaysShowEditor = (m_grid->Options & dgAlwaysShowEditor) != 0;
-    const bool noRowSelected = m_grid->SelectedRows().Count() == 0;
-
-    // The look: a colour and a font, of an attribute or of the column.
-    TColor color = Column->Color;
-    const TFont *font = &Column->Font;
-    const auto use = [&](const TQZDBGridAttr &attr) {
-        color = attr.Color();
-        font = &attr.Font();
-    };
-    if (State == gdSelected) {
-        // While a new row is typed the highlight gives way to the column's look, unless rows are
-        // selected (and the editor is not always shown).
-        if (!(inserting && (alwaysShowEditor || noRowSelected))) {
-            if (IsFixedColumn(Column)) {
-                color = m_attributes->FixedAttr().SelColor();
-                font = &m_attributes->FixedAttr().SelFont();
-            } else {
-                use(m_attributes->SelAttr());
-            }
-        }
-    } else if (State == (gdSelected | gdFocused)) {
-        if (!(inserting || (alwaysShowEditor && noRowSelected)))
-            use(m_attributes->FocusedAttr());
-    } else if (m_duplicateList.Count() > 0 && m_duplicateList.IndexOf(BuildDuplicateKey().Key) >= 0) {
-        use(m_attributes->DuplicateAttr());
-    } else if (m_uniqueField && m_errorList.IndexOf(m_uniqueField->AsString()) >= 0) {
-        use(m_attributes->ErrorAttr());
-    } else if (AfterPasteIndex() != -1) {
-        use(m_attributes->AfterPasteAttr());
-    }
-    canvas->Brush.Color = color;
-    canvas->Font = *font;
-
-    const TField *field = Column->Field();
-    const QString text = field ? field->AsString() : QString();
-    const int x = AlignedTextX(Column->Alignment, Rect, canvas->TextWidth(text));
-    const int y = CenteredTextY(Rect, canvas->TextHeight(text));
-    canvas->TextRect(Rect, x, y, text);
-
-    if (OnDrawColumnCell)
-        OnDrawColumnCell(Sender, Rect, DataCol, Column, State);
-}
-
-void TQZDBGridEvents::GridKeyDown(QObject *Sender, quint16 &Key, TShiftState Shift)
-{
-    if (OnKeyDown)
-        OnKeyDown(Sender, Key, Shift);
-    // The Ctrl bindings of the row edit actions come with the row clipboard.
-}
-
-bool TQZDBGridEvents::actionRefused()
-{
-    if (!m_grid) {
-        raiseError(qzeNoGrid);
-        return true;
-    }
-    if (!m_grid->DataSource()) {
-        raiseError(qzeNoDataSource);
-        return true;
-    }
-    TDataSet *ds = m_grid->DataSource()->DataSet();
-    if (!ds) {
-        raiseError(qzeNoDataSet);
-        return true;
-    }
-    if (!m_uniqueField) {
-        raiseError(qzeNoUniqueField);
-        return true;
-    }
-    if (!ds->Active()) {
-        raiseError(qzeDataSetClosed);
-        return true;
-    }
-    return false;
-}
-
-void TQZDBGridEvents::CopyRecords(bool Cut)
-{
-    Q_UNUSED(Cut)
-    if (actionRefused())
-        return;
-    raiseError(qzeFinished);   // unfinished: the row clipboard is not built yet
 }

@@ -1,9 +1,11 @@
 // The grid behaviour component: attached to a data grid it paints every cell by the state of its row
-// (selected, current, duplicate key, error, freshly pasted) and takes the grid's key-down event.
+// (selected, current, duplicate key, error, freshly pasted) and offers row copy, cut, paste, delete and
+// select all on the grid's Ctrl keys, whole rows travelling in a private clipboard format.
 #pragma once
 
 #include "gridevents/FieldList.h"
 #include "gridevents/StringList.h"
+#include "toolkit/data/Exceptions.h"
 #include "toolkit/ui/DBGridEh.h"
 
 #include <QObject>
@@ -26,6 +28,21 @@ enum TQZDBEGridErrorId : quint16 {
     qzeNoGrid = 4,            ///< no grid is attached
     qzeNoUniqueField = 5,     ///< UniqueField is not set
     qzeNoClipboardData = 6,   ///< the clipboard holds no rows of ours
+    /// Copy or cut: a value holds byte 01 or 02, or a character outside the single-byte code page, so the
+    /// rows cannot be carried; nothing was put on the clipboard and nothing was cut.
+    qzeValueNotCarried = 7,
+    /// Paste: rows without one value per grid column were left out (the others were pasted); raised once,
+    /// before the two qzeFinished.
+    qzeRowsRefused = 8,
+};
+
+/// The name under which rows travel through the clipboard, registered with the system at start.
+extern const QString DBEditDataFormat;
+
+/// The clipboard cannot be opened (another program holds it) or refuses the data.
+class EClipboardError : public Exception {
+public:
+    using Exception::Exception;
 };
 
 /// Completion and error report of the component's operations; Sender is the component.
@@ -156,6 +173,8 @@ int CenteredTextY(const QRect &rect, int textHeight);
 /// The grid behaviour component. Its owner is its QObject parent (a form); attach a grid with setDBGridEh.
 class TQZDBGridEvents : public QObject {
     Q_OBJECT
+    friend class DuplicateKeyTracker;
+
 public:
     explicit TQZDBGridEvents(QObject *owner = nullptr);
     /// Gives the attached grid its drawing, keys and delete operation back.
@@ -202,17 +221,31 @@ public:
     /// The owner's cell drawing, called after the component has painted the cell.
     TDrawColumnEhCellEvent OnDrawColumnCell;
 
-    /// Copies (and with Cut deletes) the selected rows. Unfinished: only checks that it could run,
-    /// then reports qzeFinished.
+    /// Puts the selected rows on the clipboard in DBEditDataFormat, the only format there; with Cut then
+    /// deletes them. The current record stays current. Reports qzeFinished once, or qzeValueNotCarried.
     void CopyRecords(bool Cut);
+    /// Inserts the clipboard's rows at the current record and lists them in AfterPasteList; the last one
+    /// stays current. qzeNoClipboardData when there are none; else qzeRowsRefused for malformed rows,
+    /// then qzeFinished twice.
+    void PasteRecords();
+    /// Deletes the selected rows and clears the selection; qzeFinished twice.
+    void DeleteRecords();
+    /// Selects every row of the dataset; qzeFinished once.
+    void SelectAllRecords();
+    /// Appends the clipboard's block of Format to Stream; nothing when there is none. EClipboardError when
+    /// the clipboard cannot be opened.
+    void ReadClipboardData(const QString &Format, QByteArray &Stream);
+    /// Empties the clipboard and puts Stream on it under Format. EClipboardError when it cannot.
+    void WriteClipboardData(const QString &Format, const QByteArray &Stream);
 
     /// The key texts of the current record of the DuplicateFields' dataset.
     TDuplicateKey BuildDuplicateKey() const;
     /// Adds the current record's key to DuplicateList when another record has the same values.
-    /// Leaves the dataset unfiltered on the same record number.
+    /// Leaves the dataset unfiltered on the same record number. Does nothing without DuplicateFields.
     void CheckDuplicate();
     /// Before the current record (whose bookmark is given) is deleted: drops its key from DuplicateList
-    /// when at most one other record shares it. Leaves the dataset unfiltered on that record.
+    /// when at most one other record shares it. Leaves the dataset unfiltered on that record. Does nothing
+    /// without DuplicateFields.
     void ReleaseDuplicate(const QString &bookmark);
     /// Opens the dataset and fills DuplicateList; false (reported by ErrorId) without grid, data
     /// source or dataset, false (silently) when the dataset does not open.
@@ -239,6 +272,10 @@ private:
     void raiseError(quint16 errorId);
     /// The first failing precondition of an edit action, reported; false when the action may run.
     bool actionRefused();
+    /// Asks before a cut or a delete: the owner's handler, else a question box; true to go on.
+    bool deleteConfirmed(QObject *sender, const QString &question);
+    /// Deletes the records of bookmarks after a copy; a record that does not go is left and skipped.
+    void cutCopiedRecords(TDataSet *dataSet, const QStringList &bookmarks);
     void scanDuplicates(TDataSet *dataSet);
     /// Records that pass filter; the dataset is left unfiltered on the record number it had.
     static int keyRecordCount(TDataSet *dataSet, const QString &filter);

@@ -378,6 +378,17 @@ std::optional<QByteArray> Platform::clipboardRead(const QString &formatName, QSt
     return clipboardData(formatName);
 }
 
+QString registerClipboardFormat(const QString &name)
+{
+#ifdef Q_OS_WIN
+    // Registered now, before any window exists; Qt hands data under this MIME type to the very format.
+    ::RegisterClipboardFormatW(reinterpret_cast<const wchar_t *>(name.utf16()));
+    return QStringLiteral("application/x-qt-windows-mime;value=\"%1\"").arg(name);
+#else
+    return name;
+#endif
+}
+
 ScopedPlatform::ScopedPlatform(Platform &platform) : m_previous(currentPlatform().load())
 {
     Platform::setCurrent(&platform);

@@ -141,6 +141,11 @@ protected:
     virtual QList<QHostAddress> interfaceAddresses() = 0;
 };
 
+/// Registers a private clipboard format by name with the system and gives the format name to pass to the
+/// clipboard calls: every program that registers the same name gets the same format, so data passes between
+/// them. On Windows the registered clipboard format of that name, elsewhere a MIME type of that name.
+QString registerClipboardFormat(const QString &name);
+
 /// Replaces the current platform for a scope (tests), and restores the previous one.
 class ScopedPlatform {
 public:

@@ -201,6 +201,7 @@ private slots:
     void cancelledSignInTerminates();
 
     void selectionStates();
+    void ctrlASelectsEveryJournalRow();
     void statementsSent();
     void specialMarkColumn_data();
     void specialMarkColumn();
@@ -487,6 +488,24 @@ void TestJournal::selectionStates()
     state(true, false, false, QStringLiteral(" [Экономика предприятия]"));
     QVERIFY(w.DBLookupComboBox2->KeyValue().isNull());
     QVERIFY(w.DBLookupComboboxEh1->KeyValue().isNull());
+    QVERIFY(m_answers->shown().isEmpty());
+}
+
+void TestJournal::ctrlASelectsEveryJournalRow()
+{
+    Journal j;
+    QVERIFY2(j.window, qPrintable(j.db.error()));
+    j.show();
+    QVERIFY(j.chooseAll(Group1, Semester1, Student3));
+    TQZDBGridEh *grid = j.window->DBGridEh1;
+    const int rows = j.journal()->RecordCount();
+    QVERIFY(rows > 1);
+    const int current = j.journal()->RecNo();
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(grid->SelectedRows().Count(), rows);
+    QCOMPARE(j.journal()->RecNo(), current);
+    QCOMPARE(j.journal()->RecordCount(), rows);
     QVERIFY(m_answers->shown().isEmpty());
 }
 
