@@ -1,7 +1,7 @@
 // The clipboard block of whole grid rows: writing rows into it and reading them back.
 #include "gridevents/ClipboardBlock.h"
 
-#include "platform/Ansi.h"
+#include "text/Windows1251.h"
 
 #include <optional>
 
@@ -9,19 +9,15 @@ namespace olm::gridevents {
 
 namespace {
 
-// The one place where the block's code page is applied.
+// The one place where the block's code page is applied; a value it cannot carry is refused, never replaced.
 std::optional<QByteArray> singleByteText(const QString &text)
 {
-    QByteArray bytes = olm::platform::toAnsi(text);
-    // The converter puts '?' for what it cannot carry; a value must come back as it went.
-    if (olm::platform::fromAnsi(bytes) != text)
-        return std::nullopt;
-    return bytes;
+    return olm::text::toWindows1251(text);
 }
 
 QString textOfBytes(const QByteArray &bytes)
 {
-    return olm::platform::fromAnsi(bytes);
+    return olm::text::fromWindows1251(bytes);
 }
 
 } // namespace
