@@ -309,7 +309,8 @@ bool prepareLargeDatabase(const QString &path, LargeDatabase *facts, QString *er
     sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
     std::unique_ptr<sqlite3, CloseDatabase> db(raw);
     sqlite3_stmt *stmt = nullptr;
-    sqlite3_prepare_v2(raw, "SELECT password FROM srv_db_logins WHERE name = 'bench'", -1, &stmt, nullptr);
+    // The login column compares in its own collation: ask by the exact bytes instead.
+    sqlite3_prepare_v2(raw, "SELECT password FROM srv_db_logins WHERE name COLLATE BINARY = 'bench'", -1, &stmt, nullptr);
     Statement query(stmt);
     if (!stmt || sqlite3_step(stmt) != SQLITE_ROW) {
         *error = QStringLiteral("%1 has no benchmark login; remove it to make it again.").arg(path);

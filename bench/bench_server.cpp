@@ -46,6 +46,9 @@ public:
         sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
         olm::server::registerFunctions(m_db, &m_facts);
         sqlite3_busy_timeout(m_db, 5000);
+        // The server's own connection settings, so that a commit costs the same on both sides.
+        sqlite3_exec(m_db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+        sqlite3_exec(m_db, "PRAGMA recursive_triggers=OFF", nullptr, nullptr, nullptr);
     }
     ~Bare() { sqlite3_close(m_db); }
     Bare(const Bare &) = delete;
@@ -231,7 +234,7 @@ int main(int argc, char **argv)
 
     for (const auto &[label, group, semester, student, runs] :
          {std::tuple{"student step, 12-row journal", facts.smallGroup, facts.smallSemester, facts.smallStudent, 101},
-          std::tuple{"student step, 5,000-row journal", facts.bigGroup, facts.bigSemester, facts.bigStudent, 7}}) {
+          std::tuple{"student step, 5,000-row journal", facts.bigGroup, facts.bigSemester, facts.bigStudent, 5}}) {
         std::vector<double> times;
         int journalRows = 0;
         for (int i = 0; i < runs; ++i)
