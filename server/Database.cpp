@@ -146,10 +146,13 @@ bool upgradeDatabase(const QString &path, int *from, QString *error)
     auto connection = openOwnerConnection(path, Connection::Mode::OpenExisting, error);
     if (!connection)
         return false;
-    Query marks(connection->handle(), QStringLiteral("PRAGMA application_id"));
-    if (!marks.next() || marks.value(0).toInt() != applicationId) {
-        *error = QStringLiteral("The file '%1' is not an OLM database.").arg(path);
-        return false;
+    {
+        // Ended before the upgrade: a statement still reading would keep the schema locked.
+        Query marks(connection->handle(), QStringLiteral("PRAGMA application_id"));
+        if (!marks.next() || marks.value(0).toInt() != applicationId) {
+            *error = QStringLiteral("The file '%1' is not an OLM database.").arg(path);
+            return false;
+        }
     }
     if (upgradeSchema(connection->handle(), from, error))
         return true;
