@@ -7,6 +7,7 @@
 #include "Password.h"
 #include "Query.h"
 #include "Schema.h"
+#include "SchemaUpgrade.h"
 #include "SessionPrivate.h"
 #include "Transaction.h"
 #include "Users.h"
@@ -88,6 +89,26 @@ std::optional<QString> digestOf(const QString &password, QString *error)
     return digest;
 }
 
+// A connection with the administrator's functions, for work on the file outside any session.
+struct OwnerConnection {
+    SessionFacts facts{QLatin1String(administratorLogin)};
+    std::unique_ptr<Connection> connection;
+    sqlite3 *handle() const { return connection->handle(); }
+};
+
+std::unique_ptr<OwnerConnection> openOwnerConnection(const QString &path, Connection::Mode mode, QString *error)
+{
+    auto owner = std::make_unique<OwnerConnection>();
+    owner->connection = Connection::open(path, mode, error);
+    if (!owner->connection)
+        return nullptr;
+    if (!registerFunctions(owner->handle(), &owner->facts)) {
+        *error = QStringLiteral("Cannot prepare the connection to '%1'.").arg(path);
+        return nullptr;
+    }
+    return owner;
+}
+
 } // namespace
 
 bool createDatabase(const QString &path, bool withDemoData, QString *error)
@@ -102,14 +123,9 @@ bool createDatabase(const QString &path, bool withDemoData, QString *error)
     }
     CreationGuard guard{path};
     {
-        auto connection = Connection::open(path, Connection::Mode::Create, error);
+        auto connection = openOwnerConnection(path, Connection::Mode::Create, error);
         if (!connection)
             return false;
-        const SessionFacts facts{QLatin1String(administratorLogin)};
-        if (!registerFunctions(connection->handle(), &facts)) {
-            *error = QStringLiteral("Cannot prepare the connection to '%1'.").arg(path);
-            return false;
-        }
         Transaction transaction(connection->handle());
         if (!transaction.ok() || !createSchema(connection->handle(), error) || !transaction.commit()) {
             if (error->isEmpty())
@@ -124,6 +140,25 @@ bool createDatabase(const QString &path, bool withDemoData, QString *error)
     }
     guard.done = true;
     return true;
+}
+
+bool upgradeDatabase(const QString &path, int *from, QString *error)
+{
+    auto connection = openOwnerConnection(path, Connection::Mode::OpenExisting, error);
+    if (!connection)
+        return false;
+    {
+        // Ended before the upgrade: a statement still reading would keep the schema locked.
+        Query marks(connection->handle(), QStringLiteral("PRAGMA application_id"));
+        if (!marks.next() || marks.value(0).toInt() != applicationId) {
+            *error = QStringLiteral("The file '%1' is not an OLM database.").arg(path);
+            return false;
+        }
+    }
+    if (upgradeSchema(connection->handle(), from, error))
+        return true;
+    *error = QStringLiteral("Cannot upgrade '%1': %2").arg(path, *error);
+    return false;
 }
 
 std::unique_ptr<Administration> Administration::open(const QString &path, QString *error)
@@ -334,32 +369,66 @@ bool Administration::traceEnabled()
     return configValue(d->db(), traceKey) == QLatin1String("1");
 }
 
-std::optional<QList<TraceEntry>> Administration::trace(QString *error)
+bool Administration::forEachTraceEntry(const std::function<void(const TraceEntry &)> &visit, QString *error)
 {
     Query query(d->db(), QStringLiteral("SELECT trace_date, login, statement FROM srv_trace ORDER BY id_trace"));
-    QList<TraceEntry> entries;
-    while (query.next())
-        entries.append({query.value(0).toDateTime(), query.value(1).toString(), query.value(2).toString()});
-    if (!query.ok()) {
-        *error = d->failure(query).error;
-        return std::nullopt;
+    TraceEntry entry;
+    while (query.next()) {
+        entry = {query.value(0).toDateTime(), query.value(1).toString(), query.value(2).toString()};
+        visit(entry);
     }
+    if (query.ok())
+        return true;
+    *error = d->failure(query).error;
+    return false;
+}
+
+bool Administration::forEachLogEntry(const std::function<void(const LogEntry &)> &visit, QString *error)
+{
+    Query query(d->db(), QStringLiteral(
+        "SELECT id_log, log_date, [table], row_id, descr, OLM_User, comp FROM OLM_LOG ORDER BY id_log"));
+    LogEntry entry;
+    while (query.next()) {
+        entry = {query.value(0).toInt(), query.value(1).toDateTime(), query.value(2).toString(), query.value(3),
+                 query.value(4).toString(), query.value(5).toString(), query.value(6).toString()};
+        visit(entry);
+    }
+    if (query.ok())
+        return true;
+    *error = d->failure(query).error;
+    return false;
+}
+
+bool Administration::forEachStoredLogRow(const std::function<void(const QByteArrayView (&row)[7])> &visit,
+                                         QString *error)
+{
+    Query query(d->db(), QStringLiteral(
+        "SELECT id_log, log_date, [table], row_id, descr, OLM_User, comp FROM OLM_LOG ORDER BY id_log"));
+    QByteArrayView row[7];
+    while (query.next()) {
+        for (int i = 0; i < 7; ++i)
+            row[i] = query.storedBytes(i);
+        visit(row);
+    }
+    if (query.ok())
+        return true;
+    *error = d->failure(query).error;
+    return false;
+}
+
+std::optional<QList<TraceEntry>> Administration::trace(QString *error)
+{
+    QList<TraceEntry> entries;
+    if (!forEachTraceEntry([&](const TraceEntry &entry) { entries.append(entry); }, error))
+        return std::nullopt;
     return entries;
 }
 
 std::optional<QList<LogEntry>> Administration::log(QString *error)
 {
-    Query query(d->db(), QStringLiteral(
-        "SELECT id_log, log_date, [table], row_id, descr, OLM_User, comp FROM OLM_LOG ORDER BY id_log"));
     QList<LogEntry> entries;
-    while (query.next()) {
-        entries.append({query.value(0).toInt(), query.value(1).toDateTime(), query.value(2).toString(), query.value(3),
-                        query.value(4).toString(), query.value(5).toString(), query.value(6).toString()});
-    }
-    if (!query.ok()) {
-        *error = d->failure(query).error;
+    if (!forEachLogEntry([&](const LogEntry &entry) { entries.append(entry); }, error))
         return std::nullopt;
-    }
     return entries;
 }
 

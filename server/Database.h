@@ -54,6 +54,10 @@ struct LogEntry {
 /// Refuses a path that exists; leaves no file behind on failure.
 bool createDatabase(const QString &path, bool withDemoData, QString *error);
 
+/// Brings an existing database file to the layout this program knows; *from receives the version it had
+/// (equal to schemaVersion when there was nothing to do). A newer file is refused.
+bool upgradeDatabase(const QString &path, int *from, QString *error);
+
 /// Administration of one database file through an administrator's session.
 class Administration {
 public:
@@ -90,6 +94,12 @@ public:
     std::optional<QList<TraceEntry>> trace(QString *error);
     /// OLM_LOG entries, oldest first.
     std::optional<QList<LogEntry>> log(QString *error);
+    /// The same one entry at a time, in order, so that a listing of any length takes constant memory.
+    bool forEachTraceEntry(const std::function<void(const TraceEntry &)> &visit, QString *error);
+    bool forEachLogEntry(const std::function<void(const LogEntry &)> &visit, QString *error);
+    /// The same as stored, for listings of any length: the UTF-8 texts of id_log, log_date, [table], row_id,
+    /// descr, OLM_User and comp (a null view for NULL), valid during the call.
+    bool forEachStoredLogRow(const std::function<void(const QByteArrayView (&row)[7])> &visit, QString *error);
 
     /// Runs one statement with every right (T-SQL front included).
     Outcome execute(const QString &statement, const QVariantList &params = {});

@@ -1,6 +1,7 @@
 // Date literal reading and the stored date texts.
 #include "DateText.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 namespace olm::server {
@@ -52,7 +53,83 @@ std::optional<QDateTime> combine(int year, int month, int day, const QString &ti
     return QDateTime(date, *time);
 }
 
+int digitsAt(const char *text, int count)
+{
+    int value = 0;
+    for (int i = 0; i < count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+// "yyyy-MM-dd" at the start of text.
+QDate dateAt(const char *text, int size)
+{
+    if (size < 10 || text[4] != '-' || text[7] != '-')
+        return {};
+    const int year = digitsAt(text, 4), month = digitsAt(text + 5, 2), day = digitsAt(text + 8, 2);
+    return year < 0 || month < 0 || day < 0 ? QDate() : QDate(year, month, day);
+}
+
+// "HH:mm", "HH:mm:ss" or "HH:mm:ss.z" to ".zzz"; nothing for any other form.
+std::optional<QTime> timeAt(const char *text, int size)
+{
+    if (size != 5 && (size < 8 || text[5] != ':') )
+        return std::nullopt;
+    if (text[2] != ':' || (size > 8 && (text[8] != '.' || size > 12 || size == 9)))
+        return std::nullopt;
+    const int hour = digitsAt(text, 2), minute = digitsAt(text + 3, 2), second = size >= 8 ? digitsAt(text + 6, 2) : 0;
+    int ms = 0;
+    for (int i = 9; i < 12; ++i) {
+        const int digit = i < size ? digitsAt(text + i, 1) : 0;
+        if (digit < 0)
+            return std::nullopt;
+        ms = ms * 10 + digit;
+    }
+    if (hour < 0 || minute < 0 || second < 0)
+        return std::nullopt;
+    const QTime time(hour, minute, second, ms);
+    return time.isValid() ? std::optional<QTime>(time) : std::nullopt;
+}
+
+// A local date-time. Building one in local time asks the C library for the zone each time (and it re-reads
+// the zone file on every call); the offset of one hour of the calendar is the same for every value in it.
+QDateTime localDateTime(const QDate &date, const QTime &time)
+{
+    thread_local QHash<qint64, int> offsets;
+    const qint64 hour = date.toJulianDay() * 24 + time.hour();
+    auto found = offsets.constFind(hour);
+    if (found == offsets.cend()) {
+        if (offsets.size() > 100000)
+            offsets.clear();
+        found = offsets.insert(hour, QDateTime(date, QTime(time.hour(), 0)).offsetFromUtc());
+    }
+    return QDateTime(date, time, Qt::OffsetFromUTC, *found);
+}
+
 } // namespace
+
+QDate parseStoredDate(const char *text, int size)
+{
+    if (size == 10 || (size > 10 && (text[10] == ' ' || text[10] == 'T')))
+        return dateAt(text, size);
+    return parseStoredDateTime(QString::fromUtf8(text, size)).date();
+}
+
+QDateTime parseStoredDateTime(const char *text, int size)
+{
+    const QDate date = dateAt(text, size);
+    if (date.isValid() && size == 10)
+        return localDateTime(date, QTime(0, 0));
+    if (date.isValid() && (text[10] == ' ' || text[10] == 'T')) {
+        if (const auto time = timeAt(text + 11, size - 11))
+            return localDateTime(date, *time);
+    }
+    // Anything else (a 12-hour time, blanks) the general reader takes.
+    return parseStoredDateTime(QString::fromUtf8(text, size));
+}
 
 QString storedDate(const QDate &date)
 {

@@ -15,6 +15,11 @@ QString storedDate(const QDate &date);
 QString storedDateTime(const QDateTime &dateTime);
 /// Reads a stored value ("yyyy-MM-dd" with an optional time); invalid when the text is not one.
 QDateTime parseStoredDateTime(const QString &text);
+/// The same from the stored UTF-8 bytes: the usual forms are read by position, and the local offset is
+/// looked up once per hour of the calendar rather than asked of the C library for every value.
+QDateTime parseStoredDateTime(const char *text, int size);
+/// The date part of a stored value; invalid when the text is not one.
+QDate parseStoredDate(const char *text, int size);
 
 /// True for the orders SET DATEFORMAT accepts (dmy, mdy, ymd, ydm, myd, dym).
 bool isDateOrder(const QString &order);

@@ -13,7 +13,7 @@ namespace {
 
 Outcome run(SessionPrivate &session, const QString &sql, const QVariantList &values, qint64 *changes = nullptr)
 {
-    Query query(session.db(), sql);
+    Query query(session.ownStatements(), sql);
     if (!query.bind(values) || !query.exec())
         return session.failure(query);
     if (changes)
@@ -32,7 +32,7 @@ Outcome withRows(qint64 rows)
 
 Outcome sortJournal(ProcedureContext &context, const QVariantList &a)
 {
-    Query query(context.session.db(),
+    Query query(context.session.ownStatements(),
                 QStringLiteral("SELECT m.primech, m.dopusk_izm, m.id_estimation_other, m.id_mark_mag, m.id_group, "
                                "m.id_student, m.id_examination, m.id_discipline, m.id_estimation, m.id_semester, "
                                "m.id_teacher, m.p35, m.p36, m.id_f_est, m.oper, m.u_date, m.OLM_User, m.OLM_Update "
@@ -56,7 +56,7 @@ Outcome insertJournalRows(ProcedureContext &context, const QVariantList &a)
     const int mode = a.at(3).toInt();
     if (a.at(3).isNull() || (mode != 0 && mode != 1))
         return Outcome::failure(QStringLiteral("The fourth argument of InsertInto_SORT_MARK_MAG_2 must be 0 or 1."));
-    Query member(session.db(), QStringLiteral("SELECT 1 FROM group_student WHERE id_group = ? AND id_student = ?"));
+    Query member(session.ownStatements(), QStringLiteral("SELECT 1 FROM group_student WHERE id_group = ? AND id_student = ?"));
     member.bind({a.at(0), a.at(2)});
     if (!member.next()) {
         if (!member.ok())

@@ -25,7 +25,7 @@ const QList<Procedure> &procedures()
           text("@computer"), text("@login_again"), text("@flag"), text("@new_password_length")},
          getUser,
          {1, 2}},
-        {QStringLiteral("SORT_2_MARK_MAG"), {integer("@group"), integer("@semester"), integer("@student")}, sortJournal, {}},
+        {QStringLiteral("SORT_2_MARK_MAG"), {integer("@group"), integer("@semester"), integer("@student")}, sortJournal, {}, true},
         {QStringLiteral("InsertInto_SORT_MARK_MAG_2"),
          {integer("@group"), integer("@semester"), integer("@student"), integer("@mode")},
          insertJournalRows,
@@ -204,7 +204,7 @@ Outcome runProcedure(SessionPrivate &session, const Procedure &procedure, const 
     Outcome outcome;
     Authorizer::Elevation owner(authorizer);
     {
-        Transaction transaction(session.db());
+        Transaction transaction(session.db(), procedure.readsOnly ? Transaction::Lock::Read : Transaction::Lock::Write);
         if (!transaction.ok()) {
             outcome = session.failure(transaction.resultCode(), transaction.errorMessage());
         } else {

@@ -32,6 +32,7 @@ struct Procedure {
     QList<ProcedureParameter> parameters;
     Outcome (*body)(ProcedureContext &context, const QVariantList &arguments);
     QList<int> secretArguments; ///< 0-based; never written to the trace
+    bool readsOnly = false;     ///< runs on a read snapshot and never takes the write lock
 };
 
 /// The procedure a written name stands for ("dbo.SORT_2_MARK_MAG;1", "[del_from_mark_mag]"), or null.

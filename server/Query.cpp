@@ -2,6 +2,7 @@
 #include "Query.h"
 
 #include "DateText.h"
+#include "StatementCache.h"
 
 #include <QRegularExpression>
 
@@ -110,6 +111,11 @@ bool onlyBlanksAndComments(const char *tail)
     return true;
 }
 
+const char *columnBytes(sqlite3_stmt *stmt, int column)
+{
+    return reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+}
+
 QString columnText(sqlite3_stmt *stmt, int column)
 {
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
@@ -155,9 +161,14 @@ QVariant convertTo(const QVariant &value, QMetaType::Type type)
 Query::Query(sqlite3 *db, const QString &sql)
     : m_db(db)
 {
+    prepare(sql);
+}
+
+void Query::prepare(const QString &sql)
+{
     const QByteArray text = sql.toUtf8();
     const char *tail = nullptr;
-    const int rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, &tail);
+    const int rc = sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &m_stmt, &tail);
     if (rc != SQLITE_OK) {
         fail(rc);
         return;
@@ -165,9 +176,45 @@ Query::Query(sqlite3 *db, const QString &sql)
     m_hasTail = !onlyBlanksAndComments(tail);
 }
 
+Query::Query(sqlite3 *db, CachedStatement *kept)
+    : m_db(db)
+    , m_stmt(kept->stmt)
+    , m_shape(&kept->shape)
+    , m_borrowed(true)
+{
+}
+
+Query::Query(StatementCache &cache, const QString &sql)
+    : m_db(cache.db())
+{
+    if (CachedStatement *kept = cache.find(sql)) {
+        m_stmt = kept->stmt;
+        m_shape = &kept->shape;
+        m_borrowed = true;
+        return;
+    }
+    prepare(sql);
+    keepIn(cache, sql);
+}
+
+void Query::keepIn(StatementCache &cache, const QString &sql)
+{
+    if (m_borrowed || !m_stmt || m_hasTail || !ok())
+        return;
+    CachedStatement *kept = cache.keep(sql, m_stmt);
+    m_shape = &kept->shape;
+    m_borrowed = true;
+}
+
 Query::~Query()
 {
-    sqlite3_finalize(m_stmt);
+    if (!m_borrowed) {
+        sqlite3_finalize(m_stmt);
+        return;
+    }
+    // Ends the statement's read of the file and leaves it ready for the next caller.
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
 }
 
 void Query::fail(int rc)
@@ -231,11 +278,12 @@ bool Query::exec()
 
 const DeclaredType &Query::declared(int column) const
 {
-    if (m_declared.empty()) {
+    std::vector<DeclaredType> &declared = m_shape ? m_shape->declared : m_declared;
+    if (declared.empty()) {
         for (int i = 0; i < columnCount(); ++i)
-            m_declared.push_back(declaredType(QString::fromUtf8(sqlite3_column_decltype(m_stmt, i))));
+            declared.push_back(declaredType(QString::fromUtf8(sqlite3_column_decltype(m_stmt, i))));
     }
-    return m_declared.at(size_t(column));
+    return declared.at(size_t(column));
 }
 
 QVariant Query::value(int column) const
@@ -255,11 +303,11 @@ QVariant Query::value(int column) const
     case QMetaType::Double:
         return QVariant(sqlite3_column_double(m_stmt, column));
     case QMetaType::QDate: {
-        const QDateTime stamp = parseStoredDateTime(columnText(m_stmt, column));
-        return stamp.isValid() ? QVariant(stamp.date()) : QVariant(QMetaType(QMetaType::QDate));
+        const QDate date = parseStoredDate(columnBytes(m_stmt, column), sqlite3_column_bytes(m_stmt, column));
+        return date.isValid() ? QVariant(date) : QVariant(QMetaType(QMetaType::QDate));
     }
     case QMetaType::QDateTime: {
-        const QDateTime stamp = parseStoredDateTime(columnText(m_stmt, column));
+        const QDateTime stamp = parseStoredDateTime(columnBytes(m_stmt, column), sqlite3_column_bytes(m_stmt, column));
         return stamp.isValid() ? QVariant(stamp) : QVariant(QMetaType(QMetaType::QDateTime));
     }
     case QMetaType::QByteArray:
@@ -269,8 +317,18 @@ QVariant Query::value(int column) const
     }
 }
 
+QByteArrayView Query::storedBytes(int column) const
+{
+    if (sqlite3_column_type(m_stmt, column) == SQLITE_NULL)
+        return {};
+    const char *text = columnBytes(m_stmt, column);
+    return QByteArrayView(text ? text : "", sqlite3_column_bytes(m_stmt, column));
+}
+
 QList<ColumnInfo> Query::columns() const
 {
+    if (m_shape && m_shape->columns)
+        return *m_shape->columns;
     QList<ColumnInfo> result;
     for (int i = 0; i < columnCount(); ++i) {
         ColumnInfo info;
@@ -290,6 +348,8 @@ QList<ColumnInfo> Query::columns() const
         info.readOnly = info.autoIncrement || info.baseTable.isEmpty();
         result.append(info);
     }
+    if (m_shape)
+        m_shape->columns = result;
     return result;
 }
 

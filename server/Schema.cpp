@@ -2,6 +2,7 @@
 #include "Schema.h"
 
 #include "Query.h"
+#include "SchemaUpgrade.h"
 #include "SqlFunctions.h"
 
 #include <sqlite3.h>
@@ -258,6 +259,8 @@ const QHash<QString, bool> &dateColumns()
 bool createSchema(sqlite3 *db, QString *error)
 {
     QStringList statements = schemaStatements();
+    for (int step = 1; step < schemaVersion; ++step)
+        statements << upgradeStatements(step);
     statements << QStringLiteral("PRAGMA application_id = %1").arg(applicationId)
                << QStringLiteral("PRAGMA user_version = %1").arg(schemaVersion);
     for (const QString &statement : std::as_const(statements)) {

@@ -5,11 +5,14 @@
 #include "Procedures.h"
 #include "Query.h"
 #include "Schema.h"
+#include "SchemaUpgrade.h"
 #include "ServerErrors.h"
 #include "Trace.h"
 #include "TsqlFront.h"
 
 #include <QFileInfo>
+
+#include <optional>
 #include <QStringList>
 
 #include <sqlite3.h>
@@ -25,6 +28,8 @@ std::unique_ptr<SessionPrivate> SessionPrivate::open(const QString &path, const 
     d->m_connection = Connection::open(path, Connection::Mode::OpenExisting, error);
     if (!d->m_connection)
         return nullptr;
+    d->m_clientStatements = std::make_unique<StatementCache>(d->db());
+    d->m_ownStatements = std::make_unique<StatementCache>(d->db());
     if (!registerFunctions(d->db(), &d->m_facts)) {
         *error = QStringLiteral("Cannot prepare the connection to '%1'.").arg(path);
         return nullptr;
@@ -44,6 +49,11 @@ bool SessionPrivate::signIn(const QString &login, const QString &password, bool 
     }
     if (marks.value(0).toInt() != applicationId) {
         *error = QStringLiteral("The file '%1' is not an OLM database.").arg(m_path);
+        return false;
+    }
+    // A newer program may have changed what the procedures and the client rely on: refuse rather than guess.
+    if (const QString newer = newerLayoutMessage(m_path, storedSchemaVersion(db())); !newer.isEmpty()) {
+        *error = newer;
         return false;
     }
     const QString loginFailed = QStringLiteral("Login failed for user '%1'.").arg(login);
@@ -89,18 +99,43 @@ Outcome SessionPrivate::failure(int resultCode, const QString &message) const
     return Outcome::failure(serverErrorText(resultCode, message, m_databaseName));
 }
 
-void SessionPrivate::traceStatement(const QString &text)
+bool SessionPrivate::traceOn()
 {
     Authorizer::Elevation owner(m_authorizer);
-    if (traceEnabled(db()))
-        recordTrace(db(), m_facts.login, text);
+    m_ownStatements->dropIfSchemaChanged();
+    // Read for every statement, so that switching the trace reaches running sessions at once; the statement
+    // itself is prepared once.
+    Query traceSwitch(*m_ownStatements, QStringLiteral("SELECT value FROM srv_config WHERE name = 'trace'"));
+    return traceSwitch.next() && traceSwitch.storedBytes(0) == "1";
+}
+
+void SessionPrivate::traceStatement(const QString &text)
+{
+    if (!traceOn())
+        return;
+    Authorizer::Elevation owner(m_authorizer);
+    recordTrace(db(), m_facts.login, text);
+}
+
+std::optional<tsql::Translated> SessionPrivate::translate(const QString &text, const QVariantList &params, QString *error)
+{
+    if (const auto found = m_translations.constFind(text); found != m_translations.cend())
+        return *found;
+    const tsql::FrontContext context{m_dateOrder, &dateColumns()};
+    auto translated = tsql::translate(text, params, context, error);
+    // Only plain statements read the same whatever the values bound to them.
+    if (translated && translated->kind == tsql::Translated::Kind::Sql) {
+        if (m_translations.size() >= 256)
+            m_translations.clear();
+        m_translations.insert(text, *translated);
+    }
+    return translated;
 }
 
 Outcome SessionPrivate::execute(const QString &text, const QVariantList &params)
 {
     QString error;
-    const tsql::FrontContext context{m_dateOrder, &dateColumns()};
-    const auto translated = tsql::translate(text, params, context, &error);
+    const auto translated = translate(text, params, &error);
     if (!translated) {
         traceStatement(text);
         return Outcome::failure(error);
@@ -117,8 +152,10 @@ Outcome SessionPrivate::execute(const QString &text, const QVariantList &params)
     }
     case tsql::Translated::Kind::SetOption:
         traceStatement(text);
-        if (translated->option == QLatin1String("DATEFORMAT"))
+        if (translated->option == QLatin1String("DATEFORMAT")) {
             m_dateOrder = translated->value;
+            m_translations.clear(); // date literals read differently from now on
+        }
         else if (translated->option == QLatin1String("NOCOUNT"))
             m_noCount = translated->value == QLatin1String("ON");
         return {};
@@ -151,27 +188,44 @@ Outcome SessionPrivate::callProcedure(const QString &name, const QVariantList &a
         traceStatement(QStringLiteral("EXEC %1").arg(name));
         return Outcome::failure(QStringLiteral("Could not find stored procedure '%1'.").arg(name));
     }
-    traceStatement(procedureCallText(*procedure, arguments));
+    if (traceOn()) // the call's text is only written out for the trace
+        traceStatement(procedureCallText(*procedure, arguments));
     return runProcedure(*this, *procedure, arguments);
 }
 
 Outcome SessionPrivate::runSql(const QString &sql, const QVariantList &params)
 {
-    Authorizer::ClientStatement statement(m_authorizer);
-    Query query(db(), sql);
-    if (!query.ok()) {
-        if ((query.resultCode() & 0xff) == SQLITE_AUTH) {
-            if (const auto denial = statement.verdict())
-                return Outcome::failure(denial->message(m_databaseName));
-        }
-        return failure(query);
+    {
+        Authorizer::Elevation owner(m_authorizer);
+        m_clientStatements->dropIfSchemaChanged();
     }
-    if (query.hasTail())
-        return Outcome::failure(QStringLiteral("Only one statement can be run at a time; nothing was run."));
-    if (query.isEmpty())
-        return {};
-    if (const auto denial = statement.verdict())
-        return Outcome::failure(denial->message(m_databaseName));
+    Authorizer::ClientStatement statement(m_authorizer);
+    // A kept statement was allowed when it was prepared, and a session's rights do not change.
+    CachedStatement *kept = m_clientStatements->find(sql);
+    std::optional<Query> fresh;
+    if (kept) {
+        statement.verdict();
+    } else {
+        fresh.emplace(db(), sql);
+        if (!fresh->ok()) {
+            if ((fresh->resultCode() & 0xff) == SQLITE_AUTH) {
+                if (const auto denial = statement.verdict())
+                    return Outcome::failure(denial->message(m_databaseName));
+            }
+            return failure(*fresh);
+        }
+        if (fresh->hasTail())
+            return Outcome::failure(QStringLiteral("Only one statement can be run at a time; nothing was run."));
+        if (fresh->isEmpty())
+            return {};
+        if (const auto denial = statement.verdict())
+            return Outcome::failure(denial->message(m_databaseName));
+        fresh->keepIn(*m_clientStatements, sql);
+    }
+    std::optional<Query> reused;
+    if (kept)
+        reused.emplace(db(), kept);
+    Query &query = kept ? *reused : *fresh;
     if (!query.bind(params))
         return failure(query);
     Outcome outcome;

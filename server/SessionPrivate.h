@@ -5,7 +5,10 @@
 #include "Result.h"
 #include "Rights.h"
 #include "SqlFunctions.h"
+#include "StatementCache.h"
+#include "TsqlFront.h"
 
+#include <QHash>
 #include <QString>
 #include <QVariantList>
 
@@ -32,6 +35,8 @@ public:
     /// The name messages give the database: the file's base name.
     const QString &databaseName() const { return m_databaseName; }
     const QString &dateOrder() const { return m_dateOrder; }
+    /// The server's own statements (procedure bodies, trace), prepared once per session.
+    StatementCache &ownStatements() { return *m_ownStatements; }
 
     /// The failure of a statement, worded for the client.
     Outcome failure(const Query &query) const;
@@ -41,12 +46,19 @@ private:
     SessionPrivate() = default;
     bool signIn(const QString &login, const QString &password, bool administrator, QString *error);
     Outcome runSql(const QString &sql, const QVariantList &params);
+    bool traceOn();
     void traceStatement(const QString &text);
+    std::optional<tsql::Translated> translate(const QString &text, const QVariantList &params, QString *error);
 
     // The connection's functions and authorizer point here: declared first, so destroyed after it.
     SessionFacts m_facts;
     Authorizer m_authorizer;
     std::unique_ptr<Connection> m_connection;
+    // Declared after the connection: their statements are finalized before it closes. Client statements and
+    // the server's own are kept apart, so a client text never reaches a statement prepared with owner rights.
+    std::unique_ptr<StatementCache> m_clientStatements;
+    std::unique_ptr<StatementCache> m_ownStatements;
+    QHash<QString, tsql::Translated> m_translations; // client statement texts in the current DATEFORMAT
     QString m_path;
     QString m_databaseName;
     QString m_dateOrder = QStringLiteral("mdy"); // SQL Server's default for us_english, its default language

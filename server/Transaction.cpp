@@ -5,11 +5,11 @@
 
 namespace olm::server {
 
-Transaction::Transaction(sqlite3 *db)
+Transaction::Transaction(sqlite3 *db, Lock lock)
     : m_db(db)
     , m_nested(sqlite3_get_autocommit(db) == 0)
 {
-    m_open = run(m_nested ? "SAVEPOINT olm_procedure" : "BEGIN IMMEDIATE");
+    m_open = run(m_nested ? "SAVEPOINT olm_procedure" : lock == Lock::Read ? "BEGIN" : "BEGIN IMMEDIATE");
 }
 
 Transaction::~Transaction()

@@ -9,9 +9,12 @@ namespace olm::server {
 
 class Transaction {
 public:
-    /// Begins (BEGIN IMMEDIATE, so the write lock is taken up front), or opens a savepoint inside a
-    /// transaction already running.
-    explicit Transaction(sqlite3 *db);
+    enum class Lock {
+        Write, ///< BEGIN IMMEDIATE: the write lock is taken up front, so the work never fails half-way on it
+        Read,  ///< BEGIN: a snapshot to read from, which never waits for another session's write
+    };
+    /// Begins, or opens a savepoint inside a transaction already running.
+    explicit Transaction(sqlite3 *db, Lock lock = Lock::Write);
     ~Transaction();
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;

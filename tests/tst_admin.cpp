@@ -64,6 +64,8 @@ private slots:
     void configRefusesMistakes_data();
     void configRefusesMistakes();
     void traceAndLog();
+    void upgradeBringsAnOlderLayoutUp();
+    void newerDatabaseIsRefused();
     void queryPrintsRowsAndErrors();
     void usageMistakes_data();
     void usageMistakes();
@@ -324,14 +326,62 @@ void TestAdmin::traceAndLog()
     QVERIFY(lines.at(1).contains(QLatin1String("\tdbo\tINSERT INTO OLM_LOG([table]")));
     QVERIFY(lines.at(2).endsWith(QLatin1String("'second', 'petrova', 'PC-101\\\\10.0.0.5')")));
 
+    // Missing values and a stamp given without a time print as every listing prints them.
+    QVERIFY_RUN(admin({"query", m_db,
+                       "INSERT INTO OLM_LOG([table], [row_id], [descr], [OLM_User], [comp], [log_date]) "
+                       "VALUES('mark_mag', NULL, 'third', NULL, 'PC', '2024-01-02')"}));
     const Run log = admin({"log", "show", m_db});
     QVERIFY_RUN(log);
     const QStringList entries = log.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(entries.size(), 3);
+    QCOMPARE(entries.size(), 4);
+    QCOMPARE(entries.at(3), QStringLiteral("3\t2024-01-02 00:00:00.000\tmark_mag\tNULL\tthird\t\tPC"));
     QCOMPARE(entries.at(0), QStringLiteral("id\ttime\ttable\trow_id\tdescr\tuser\tcomp"));
     QVERIFY(entries.at(1).startsWith(QLatin1String("1\t")));
     QVERIFY(entries.at(1).endsWith(QStringLiteral("\tmark_mag\t12\tПоле \"p35\" изменило значение \"1\" на \"2\".\tpetrova\tPC-101\\\\10.0.0.5")));
     QVERIFY(entries.at(2).contains(QLatin1String("\t13\tsecond\t")));
+}
+
+void TestAdmin::upgradeBringsAnOlderLayoutUp()
+{
+    // The first layout: only the (group, semester, student) index on the journal.
+    for (const char *statement : {"DROP INDEX mark_mag_curriculum_row",
+                                  "CREATE INDEX mark_mag_selection ON mark_mag (id_group, id_semester, id_student)",
+                                  "PRAGMA user_version = 1"})
+        QVERIFY_RUN(admin({"query", m_db, statement}));
+    const QString indexes = QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'mark_mag' "
+                                           "AND sql IS NOT NULL ORDER BY name");
+    QCOMPARE(admin({"query", m_db, indexes}).out, QStringLiteral("name\nmark_mag_selection\n"));
+
+    const Run upgraded = admin({"upgrade", m_db});
+    QVERIFY_RUN(upgraded);
+    QCOMPARE(upgraded.out, QStringLiteral("upgraded %1 from layout version 1 to 2\n").arg(m_db));
+    QCOMPARE(admin({"query", m_db, indexes}).out, QStringLiteral("name\nmark_mag_curriculum_row\n"));
+    QCOMPARE(admin({"query", m_db, "PRAGMA user_version"}).out, QStringLiteral("user_version\n2\n"));
+    // A second run has nothing to do.
+    QCOMPARE(admin({"upgrade", m_db}).out, QStringLiteral("%1 has layout version 2 already\n").arg(m_db));
+
+    // A fresh database is the same as an upgraded one.
+    QTemporaryDir other;
+    const QString fresh = freshDemoDatabase(other);
+    QCOMPARE(admin({"query", fresh, indexes}).out, QStringLiteral("name\nmark_mag_curriculum_row\n"));
+    QCOMPARE(admin({"query", fresh, "PRAGMA user_version"}).out, QStringLiteral("user_version\n2\n"));
+}
+
+void TestAdmin::newerDatabaseIsRefused()
+{
+    QVERIFY_RUN(admin({"query", m_db, "PRAGMA user_version = 7"}));
+    const QString message = QStringLiteral("The database '%1' has layout version 7, newer than this program knows (2): "
+                                           "use a newer program.").arg(m_db);
+    QString error;
+    QVERIFY(!olm::server::Session::open(m_db, QStringLiteral("olm_boot"), QStringLiteral("Boot2016"), &error));
+    QCOMPARE(error, message);
+    const Run query = admin({"query", m_db, "SELECT 1"});
+    QCOMPARE(query.code, 1);
+    QCOMPARE(query.err, QStringLiteral("olm-admin: ") + message + QLatin1Char('\n'));
+    const Run upgrade = admin({"upgrade", m_db});
+    QCOMPARE(upgrade.code, 1);
+    QCOMPARE(upgrade.err, QStringLiteral("olm-admin: Cannot upgrade '%1': The database has layout version 7, newer "
+                                         "than this program knows (2).\n").arg(m_db));
 }
 
 void TestAdmin::queryPrintsRowsAndErrors()

@@ -3,6 +3,7 @@
 #include "tst_server_support.h"
 
 #include "server/Database.h"
+#include "server/DateText.h"
 #include "server/Session.h"
 #include "tests/support/TestMain.h"
 
@@ -44,6 +45,8 @@ private slots:
     void dateLiterals();
     void dateFormatBelongsToTheSession();
     void boundDatesMatchStoredOnes();
+    void storedDateForms_data();
+    void storedDateForms();
 
     void topForms_data();
     void topForms();
@@ -58,6 +61,7 @@ private slots:
     void lockedDatabaseChangesNothing();
 
     void traceRecordsWhatSessionsReceive();
+    void repeatedStatementsKeepRightsAndSeeChanges();
 
 private:
     std::unique_ptr<Session> sessionFor(const QString &role);
@@ -623,6 +627,42 @@ void TestServer::boundDatesMatchStoredOnes()
     QCOMPARE(wrong.error, QStringLiteral("Conversion failed when converting date and/or time from character string."));
 }
 
+void TestServer::storedDateForms_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QDateTime>("read"); // invalid: not a date
+    const QDate day(2024, 3, 5);
+    QTest::newRow("date only") << QByteArray("2024-03-05") << QDateTime(day, QTime(0, 0));
+    QTest::newRow("minutes") << QByteArray("2024-03-05 10:11") << QDateTime(day, QTime(10, 11));
+    QTest::newRow("seconds") << QByteArray("2024-03-05 10:11:12") << QDateTime(day, QTime(10, 11, 12));
+    QTest::newRow("tenths") << QByteArray("2024-03-05 10:11:12.5") << QDateTime(day, QTime(10, 11, 12, 500));
+    QTest::newRow("milliseconds with T") << QByteArray("2024-03-05T23:59:59.123") << QDateTime(day, QTime(23, 59, 59, 123));
+    QTest::newRow("twelve-hour time") << QByteArray("2024-03-05 01:02:03 PM") << QDateTime(day, QTime(13, 2, 3));
+    QTest::newRow("no such day") << QByteArray("2024-02-30") << QDateTime();
+    QTest::newRow("no such hour") << QByteArray("2024-03-05 24:00:00") << QDateTime();
+    QTest::newRow("letters") << QByteArray("2024-0x-05") << QDateTime();
+    QTest::newRow("too many digits") << QByteArray("2024-03-05 10:11:12.1234") << QDateTime();
+}
+
+void TestServer::storedDateForms()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QDateTime, read);
+    const QDateTime value = olm::server::parseStoredDateTime(stored.constData(), int(stored.size()));
+    QCOMPARE(value.isValid(), read.isValid());
+    if (!read.isValid()) {
+        QVERIFY(!olm::server::parseStoredDate(stored.constData(), int(stored.size())).isValid()
+                || stored.size() > 10);
+        return;
+    }
+    // The same local wall clock and the same instant as a date-time made in local time.
+    QCOMPARE(value, read);
+    QCOMPARE(value.date(), read.date());
+    QCOMPARE(value.time(), read.time());
+    QCOMPARE(olm::server::storedDateTime(value), olm::server::storedDateTime(read));
+    QCOMPARE(olm::server::parseStoredDate(stored.constData(), int(stored.size())), read.date());
+}
+
 // ---- T-SQL forms --------------------------------------------------------------------------------------
 
 void TestServer::topForms_data()
@@ -843,6 +883,36 @@ void TestServer::traceRecordsWhatSessionsReceive()
     QVERIFY(texts.contains(QStringLiteral("petrova EXEC SORT_2_MARK_MAG 1, 1, 1")));
     QVERIFY(texts.contains(QStringLiteral("petrova SELEC 1")));
     QVERIFY(!texts.contains(QStringLiteral("petrova SELECT 1")));
+
+    // Switched on again, the running session's next statement (one it sent before) is traced at once.
+    QVERIFY(admin->setTrace(true, &error));
+    QVERIFY_OK(editor->execute(QStringLiteral("SELECT 1")));
+    QCOMPARE(admin->trace(&error)->last().statement, QStringLiteral("SELECT 1"));
+}
+
+void TestServer::repeatedStatementsKeepRightsAndSeeChanges()
+{
+    auto reader = sessionFor(QStringLiteral("reader"));
+    auto admin = sessionFor(QStringLiteral("admin"));
+    QVERIFY(reader && admin);
+    const QString update = QStringLiteral("UPDATE mark_mag SET p35 = 'x' WHERE id_mark_mag = 1");
+    const QString read = QStringLiteral("SELECT p35 FROM mark_mag WHERE id_mark_mag = ?");
+    for (int i = 0; i < 2; ++i) {
+        QCOMPARE(reader->execute(update).error, QStringLiteral("The UPDATE permission was denied on the object "
+                                                               "'mark_mag', database 'olm', schema 'dbo'."));
+        QVERIFY_OK(reader->execute(read, {1}));
+    }
+    QVERIFY_OK(admin->execute(QStringLiteral("UPDATE mark_mag SET p35 = 'first' WHERE id_mark_mag = 1")));
+    QCOMPARE(scalar(*reader, read, {1}), QVariant(QStringLiteral("first")));
+    // A schema change in between: the kept statement is prepared again and still reads what is there now.
+    QVERIFY_OK(admin->execute(QStringLiteral("CREATE INDEX test_p35 ON mark_mag (p35)")));
+    QVERIFY_OK(admin->execute(QStringLiteral("UPDATE mark_mag SET p35 = 'second' WHERE id_mark_mag = 1")));
+    QCOMPARE(scalar(*reader, read, {1}), QVariant(QStringLiteral("second")));
+    QCOMPARE(scalar(*reader, read, {2}).isNull(), scalar(*admin, read, {2}).isNull());
+    // A statement that failed half-way leaves nothing behind for the next one of the same text.
+    const QString insert = QStringLiteral("INSERT INTO OLM_LOG ([table], row_id, descr) VALUES (?, ?, ?)");
+    QVERIFY(!admin->execute(insert, {QString(51, QLatin1Char('t')), 1, QStringLiteral("too long a table name")}).ok);
+    QVERIFY_OK(admin->execute(insert, {QStringLiteral("mark_mag"), 1, QStringLiteral("fine")}));
 }
 
 OLM_TEST_GUILESS_MAIN(TestServer)

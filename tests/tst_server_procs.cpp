@@ -5,6 +5,8 @@
 #include "server/Clock.h"
 #include "tests/support/TestMain.h"
 
+#include <QElapsedTimer>
+
 using namespace servertest;
 
 class TestServerProcedures : public QObject {
@@ -24,6 +26,7 @@ private slots:
     void signedInSessionKnowsItsLogin();
 
     void journalOfOneStudentInStableOrder();
+    void journalLoadDoesNotWaitForAnotherWriter();
     void editsStampUserAndDate();
     void creatingRowsTwiceCreatesNothingMore();
     void creatingRowsChecksTheSelection_data();
@@ -269,6 +272,32 @@ void TestServerProcedures::journalOfOneStudentInStableOrder()
     QVERIFY_OK(none);
     QCOMPARE(int(none.firstResult()->rows.size()), 0);
     QCOMPARE(int(none.firstResult()->columns.size()), 18);
+}
+
+void TestServerProcedures::journalLoadDoesNotWaitForAnotherWriter()
+{
+    auto writer = admin();
+    auto reader = editor();
+    QVERIFY(writer && reader);
+    reader->setBusyTimeout(4000);
+    // The other session is in the middle of a long write: it holds the write lock with a change not yet committed.
+    QVERIFY_OK(writer->execute(QStringLiteral("BEGIN IMMEDIATE")));
+    QVERIFY_OK(writer->execute(QStringLiteral("UPDATE mark_mag SET p35 = 'pending' WHERE id_group = 1 AND id_semester = 2 "
+                                              "AND id_student = 2")));
+    QElapsedTimer timer;
+    timer.start();
+    const Outcome journal = reader->callProcedure(QStringLiteral("SORT_2_MARK_MAG;1"), {1, 2, 2});
+    const qint64 waited = timer.elapsed();
+    QVERIFY_OK(journal);
+    QVERIFY2(waited < 1000, qPrintable(QStringLiteral("the load waited %1 ms").arg(waited)));
+    QVERIFY(!journal.firstResult()->rows.empty());
+    for (const QVariantList &r : journal.firstResult()->rows)
+        QVERIFY(r.at(11) != QVariant(QStringLiteral("pending"))); // the committed state, not the half-done write
+    // A write of the reader does wait for the lock, and goes through once the other write has ended.
+    reader->setBusyTimeout(100);
+    QVERIFY(!reader->execute(QStringLiteral("EXEC InsertInto_SORT_MARK_MAG_2 1,4,3,1")).ok);
+    QVERIFY_OK(writer->execute(QStringLiteral("ROLLBACK")));
+    QVERIFY_OK(reader->execute(QStringLiteral("EXEC InsertInto_SORT_MARK_MAG_2 1,4,3,1")));
 }
 
 void TestServerProcedures::editsStampUserAndDate()

@@ -20,6 +20,7 @@ namespace {
 const char usage[] =
     "usage:\n"
     "  olm-admin init DIR [--demo] [--catalog NAME] [--force]\n"
+    "  olm-admin upgrade DB\n"
     "  olm-admin settings show FILE\n"
     "  olm-admin settings write FILE --user U --password P --server S --catalog C\n"
     "  olm-admin user list DB\n"
@@ -66,6 +67,22 @@ int init(const QStringList &arguments, QTextStream &out, QTextStream &err)
     if (!writeSettingsFile(settingsPath, settings, &error))
         return fail(err, error);
     out << "created " << QDir::toNativeSeparators(database) << " and " << QDir::toNativeSeparators(settingsPath) << '\n';
+    return 0;
+}
+
+// Brings a database made by an older program to the current layout; running it again does nothing.
+int upgrade(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    if (arguments.size() != 1)
+        return fail(err, QStringLiteral("upgrade needs one database."));
+    QString error;
+    int from = 0;
+    if (!server::upgradeDatabase(arguments.first(), &from, &error))
+        return fail(err, error);
+    if (from == server::schemaVersion)
+        out << arguments.first() << " has layout version " << from << " already\n";
+    else
+        out << "upgraded " << arguments.first() << " from layout version " << from << " to " << server::schemaVersion << '\n';
     return 0;
 }
 
@@ -136,14 +153,12 @@ int trace(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return admin->setTrace(action == QLatin1String("on"), &error) ? 0 : fail(err, error);
     if (action != QLatin1String("show"))
         return fail(err, QStringLiteral("trace knows on, off and show, not %1.").arg(action));
-    const auto entries = admin->trace(&error);
-    if (!entries)
-        return fail(err, error);
-    QList<QStringList> rows;
-    for (const server::TraceEntry &entry : *entries)
-        rows.append({cellText(entry.time), entry.login, cellText(entry.statement)});
-    printTable(out, {QStringLiteral("time"), QStringLiteral("login"), QStringLiteral("statement")}, rows);
-    return 0;
+    // Printed as read: a long trace never sits in memory whole.
+    printRow(out, {QStringLiteral("time"), QStringLiteral("login"), QStringLiteral("statement")});
+    const bool read = admin->forEachTraceEntry([&](const server::TraceEntry &entry) {
+        printRow(out, {cellText(entry.time), entry.login, cellText(entry.statement)});
+    }, &error);
+    return read ? 0 : fail(err, error);
 }
 
 int log(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -152,18 +167,18 @@ int log(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return fail(err, QStringLiteral("log needs show and one database."));
     QString error;
     auto admin = server::Administration::open(arguments.at(1), &error);
-    const auto entries = admin ? admin->log(&error) : std::nullopt;
-    if (!entries)
+    if (!admin)
         return fail(err, error);
-    QList<QStringList> rows;
-    for (const server::LogEntry &e : *entries) {
-        rows.append({QString::number(e.id), cellText(e.time), cellText(e.table), cellText(e.rowId),
-                     cellText(e.description), cellText(e.user), cellText(e.computer)});
+    printRow(out, {QStringLiteral("id"), QStringLiteral("time"), QStringLiteral("table"), QStringLiteral("row_id"),
+                   QStringLiteral("descr"), QStringLiteral("user"), QStringLiteral("comp")});
+    bool read = false;
+    {
+        using Kind = StoredRowPrinter::Kind;
+        StoredRowPrinter printer(out, {Kind::Number, Kind::DateTime, Kind::Text, Kind::Number, Kind::Text, Kind::Text,
+                                       Kind::Text});
+        read = admin->forEachStoredLogRow([&](const QByteArrayView (&row)[7]) { printer.print(row); }, &error);
     }
-    printTable(out, {QStringLiteral("id"), QStringLiteral("time"), QStringLiteral("table"), QStringLiteral("row_id"),
-                     QStringLiteral("descr"), QStringLiteral("user"), QStringLiteral("comp")},
-               rows);
-    return 0;
+    return read ? 0 : fail(err, error);
 }
 
 int query(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -219,6 +234,8 @@ int runAdminCommand(const QStringList &arguments, QTextStream &out, QTextStream 
         return init(rest, out, err);
     if (command == QLatin1String("settings"))
         return settings(rest, out, err);
+    if (command == QLatin1String("upgrade"))
+        return upgrade(rest, out, err);
     if (command == QLatin1String("user"))
         return runUserCommand(rest, out, err);
     if (command == QLatin1String("config"))
