@@ -7,6 +7,7 @@
 #include "data/log_u.h"
 #include "gridevents/QZ_DBGrd_Evns.h"
 #include "journal/LogWriters.h"
+#include "journal/OnFailure.h"
 #include "journal/StatusBar.h"
 #include "journal/Unit3.h"
 #include "platform/IdIPWatch.h"
@@ -39,30 +40,6 @@ constexpr int kSelectionBarSlack = 75;
 constexpr int kRowPixels = 22;
 constexpr int kSpecialMarkColumn = 9;
 
-// Runs its action only when the scope is left by an exception, so a failed step leaves the window usable.
-class OnFailure {
-public:
-    explicit OnFailure(std::function<void()> action)
-        : m_action(std::move(action)), m_exceptions(std::uncaught_exceptions())
-    {
-    }
-    ~OnFailure()
-    {
-        if (std::uncaught_exceptions() <= m_exceptions)
-            return;
-        try {
-            m_action();
-        } catch (...) {
-            // Already on the way out with the error the user is to see.
-        }
-    }
-    OnFailure(const OnFailure &) = delete;
-    OnFailure &operator=(const OnFailure &) = delete;
-
-private:
-    std::function<void()> m_action;
-    int m_exceptions;
-};
 
 // A box's key as the decimal text the statements carry.
 QString keyText(const TDBLookupComboBox *box)
@@ -639,19 +616,7 @@ void TForm2::ResetEstimationList()
     DM_YOT->restoreFullMarkList();
 }
 
-// --- Grid rules ------------------------------------------------------------------------------------------
-
-void TForm2::F1_QZ_DM_YOTKeyDown(QObject *, quint16 &, TShiftState)
-{
-    if (hasChosenKey(DBLookupComboboxEh1))
-        ShowCurrentRecord(DBGridEh1);
-    // The chord flags, the mark list, single-cell copy and paste and deletion come with the grid rules.
-}
-
-void TForm2::F1_QZ_DM_YOTDrawColumnCell(QObject *, const QRect &, int, TColumnEh *, TGridDrawState)
-{
-    // The admission and mark colours come with the grid rules.
-}
+// --- Deletion confirmation and the chord key-up --------------------------------------------------------------
 
 void TForm2::F1_QZ_DM_YOTQZDBEOnConfirmDelete(QObject *, bool &CanDelete)
 {
@@ -691,34 +656,8 @@ void TForm2::F1_QZ_DM_YOTQZDBEOnConfirmDelete(QObject *, bool &CanDelete)
     CanDelete = ShowModal(dialog.get()) == mrYes;
 }
 
-void TForm2::DBGridEh1KeyPress(QObject *, QChar &)
-{
-    // The comma rule comes with the grid rules.
-}
-
-void TForm2::DBGridEh1MouseDown(QObject *, TMouseButton, TShiftState, int, int)
-{
-    // The mark-list narrowing comes with the grid rules; it goes before this.
-    if (hasChosenKey(DBLookupComboboxEh1))
-        ShowCurrentRecord(DBGridEh1);
-}
-
 void TForm2::DBGridEh1KeyUp(QObject *, quint16 &, TShiftState)
 {
     // The restore chord comes with the restore window.
 }
 
-void TForm2::DBGridEh1Columns1UpdateData(QObject *, QString &, QVariant &, bool &, bool &)
-{
-    // The admission rule comes with the grid rules.
-}
-
-void TForm2::DBGridEh1Columns4UpdateData(QObject *, QString &, QVariant &, bool &, bool &)
-{
-    // The mark-list rule comes with the grid rules.
-}
-
-void TForm2::DBGridEh1Columns5UpdateData(QObject *, QString &, QVariant &, bool &, bool &)
-{
-    // The sheet-number rule comes with the grid rules.
-}

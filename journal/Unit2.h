@@ -103,6 +103,10 @@ public:
     void DBGridEh1Columns4UpdateData(QObject *Sender, QString &Text, QVariant &Value, bool &UseText, bool &Handled);
     void DBGridEh1Columns5UpdateData(QObject *Sender, QString &Text, QVariant &Value, bool &UseText, bool &Handled);
 
+    /// Lists in the component's ErrorList the journal rows whose discipline and form of assessment are not in
+    /// the curriculum; nothing when the curriculum has at least as many rows as the journal.
+    void MarkRowsOutsideCurriculum(TDataSet *curriculum, TDataSet *journal, TQZDBGridEvents *component);
+
     // TSignInHost
     void setLoginName(const QString &name) override { LoginName = name; }
     void setLoginId(int id) override { LoginId = id; }
@@ -131,6 +135,12 @@ private:
     /// What the three Enter handlers share: post a pending journal edit.
     void postOnEnter();
     void updateSpecialMarkColumn();
+    // The grid rules the key and mouse handlers apply.
+    void narrowMarkList();
+    TField *currentCellField() const;
+    void copyCell();
+    void pasteCell();
+    void deleteSelectedRows(bool cut);
 
     std::unique_ptr<TJournalHistoryWriters> m_historyWriters;
     std::unique_ptr<TADOUpdateHistoryExec> m_updateHistory;

@@ -4,3 +4,10 @@ olm_add_test(tst_journal
           support/SignInSetup.h
   LIBS olm_journal olm_app olm_server
   TIMEOUT 900)
+
+# The journal grid's rules (colours, keys, copy and paste, deletion, the curriculum check) on the same start.
+olm_add_test(tst_journalrules
+  SOURCES tst_journalrules.cpp tst_journal_fixture.h support/TestDatabase.cpp support/TestDatabase.h
+          support/SignInSetup.cpp support/SignInSetup.h
+  LIBS olm_journal olm_app olm_server
+  TIMEOUT 900)
