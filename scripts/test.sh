@@ -6,7 +6,9 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 build=${OLM_TEST_BUILD_DIR:-build-tests}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOLM_SANITIZE=ON >/dev/null
+started=$SECONDS
 cmake --build "$build" -j "$(nproc)" --target olm_tests olm16 olm-admin
+echo "Build took $((SECONDS - started)) s on $(nproc) cores."
 cd "$build"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
