@@ -2,6 +2,7 @@
 // administrator's tool and the tests share.
 #pragma once
 
+#include "Audit.h"
 #include "Result.h"
 
 #include <QDate>
@@ -90,6 +91,8 @@ public:
     std::optional<QList<TraceEntry>> trace(QString *error);
     /// OLM_LOG entries, oldest first.
     std::optional<QList<LogEntry>> log(QString *error);
+    /// The server's audit trail, oldest first.
+    std::optional<QList<AuditEntry>> audit(const AuditFilter &filter, QString *error);
 
     /// Runs one statement with every right (T-SQL front included).
     Outcome execute(const QString &statement, const QVariantList &params = {});

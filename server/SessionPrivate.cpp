@@ -1,6 +1,7 @@
 // Signing a session in and running what it receives: front, rights, procedures, trace.
 #include "SessionPrivate.h"
 
+#include "Audit.h"
 #include "Password.h"
 #include "Procedures.h"
 #include "Query.h"
@@ -51,6 +52,11 @@ bool SessionPrivate::signIn(const QString &login, const QString &password, bool 
         m_facts.login = QLatin1String(administratorLogin);
         m_authorizer.setAdministrator(true);
     } else {
+        // A login matches exactly: the text collation would ignore trailing blanks, which then end up in stamps.
+        if (login != login.trimmed()) {
+            *error = loginFailed;
+            return false;
+        }
         Query account(db(), QStringLiteral("SELECT name, password, enabled FROM srv_db_logins WHERE name = ?"));
         account.bind({login});
         const bool found = account.next();
@@ -67,14 +73,23 @@ bool SessionPrivate::signIn(const QString &login, const QString &password, bool 
         if (!rights.load(db(), m_facts.login, error))
             return false;
         m_authorizer.setRights(std::move(rights));
+        Query groups(db(), QStringLiteral("SELECT ug.id_group FROM srv_user_groups ug JOIN srv_users u "
+                                          "ON u.id_login = ug.id_login WHERE u.db_login = ? AND ug.o_z = 1"));
+        groups.bind({m_facts.login});
+        while (groups.next())
+            m_groups.insert(groups.value(0).toLongLong());
+        m_facts.groupAllowed = [this](qint64 group) { return m_groups.contains(group); };
     }
+    m_facts.isOwner = [this] { return m_authorizer.isOwner(); };
     QSet<QString> views, triggers;
     Query objects(db(), QStringLiteral("SELECT type, lower(name) FROM sqlite_master WHERE type IN ('view', 'trigger')"));
     while (objects.next())
         (objects.value(0).toString() == QLatin1String("view") ? views : triggers).insert(objects.value(1).toString());
     m_authorizer.setSchemaObjects(std::move(views), std::move(triggers));
-    if (!administrator)
+    if (!administrator) {
         m_authorizer.learnViews(db());
+        m_authorizer.learnTriggers(db());
+    }
     m_authorizer.install(db());
     return true;
 }
@@ -87,6 +102,22 @@ Outcome SessionPrivate::failure(const Query &query) const
 Outcome SessionPrivate::failure(int resultCode, const QString &message) const
 {
     return Outcome::failure(serverErrorText(resultCode, message, m_databaseName));
+}
+
+bool SessionPrivate::mayGroup(qint64 group) const
+{
+    return m_authorizer.isAdministrator() || m_groups.contains(group);
+}
+
+std::optional<Outcome> SessionPrivate::refuseIfMoved()
+{
+    // A file deleted, renamed or replaced under the session would take the write into a log nobody reads.
+    int moved = 0;
+    if (sqlite3_file_control(db(), "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK || !moved)
+        return std::nullopt;
+    return Outcome::failure(QStringLiteral("The database file '%1' was deleted, renamed or replaced while this session "
+                                           "was open; nothing was written. Sign in again.")
+                                .arg(m_path));
 }
 
 void SessionPrivate::traceStatement(const QString &text)
@@ -102,7 +133,7 @@ Outcome SessionPrivate::execute(const QString &text, const QVariantList &params)
     const tsql::FrontContext context{m_dateOrder, &dateColumns()};
     const auto translated = tsql::translate(text, params, context, &error);
     if (!translated) {
-        traceStatement(text);
+        traceStatement(receivedTraceText(text));
         return Outcome::failure(error);
     }
     switch (translated->kind) {
@@ -110,10 +141,10 @@ Outcome SessionPrivate::execute(const QString &text, const QVariantList &params)
         const Procedure *procedure = findProcedure(translated->procedure);
         traceStatement(procedure && !procedure->secretArguments.isEmpty()
                            ? procedureCallText(*procedure, translated->arguments)
-                           : text);
+                           : receivedTraceText(text));
         if (!procedure)
             return Outcome::failure(QStringLiteral("Could not find stored procedure '%1'.").arg(translated->procedure));
-        return runProcedure(*this, *procedure, translated->arguments);
+        return runAudited(*procedure, translated->arguments);
     }
     case tsql::Translated::Kind::SetOption:
         traceStatement(text);
@@ -123,7 +154,7 @@ Outcome SessionPrivate::execute(const QString &text, const QVariantList &params)
             m_noCount = translated->value == QLatin1String("ON");
         return {};
     case tsql::Translated::Kind::Sql: {
-        traceStatement(text);
+        traceStatement(receivedTraceText(text));
         // Logins other than the administrator read and write rows, nothing else; some of these statements
         // (REINDEX) never reach the authorizer.
         static const QStringList ownerVerbs{
@@ -152,7 +183,19 @@ Outcome SessionPrivate::callProcedure(const QString &name, const QVariantList &a
         return Outcome::failure(QStringLiteral("Could not find stored procedure '%1'.").arg(name));
     }
     traceStatement(procedureCallText(*procedure, arguments));
-    return runProcedure(*this, *procedure, arguments);
+    return runAudited(*procedure, arguments);
+}
+
+Outcome SessionPrivate::runAudited(const Procedure &procedure, const QList<tsql::Argument> &arguments)
+{
+    if (auto refused = refuseIfMoved())
+        return *refused;
+    const Outcome outcome = runProcedure(*this, procedure, arguments);
+    // Every call reaches the audit trail, refused or not, whoever made it.
+    Authorizer::Elevation owner(m_authorizer);
+    recordProcedureCall(db(), m_facts.login, procedure.name, procedureCallText(procedure, arguments),
+                        outcome.ok ? QString() : outcome.error);
+    return outcome;
 }
 
 Outcome SessionPrivate::runSql(const QString &sql, const QVariantList &params)
@@ -174,6 +217,10 @@ Outcome SessionPrivate::runSql(const QString &sql, const QVariantList &params)
         return Outcome::failure(denial->message(m_databaseName));
     if (!query.bind(params))
         return failure(query);
+    if (!query.isReadOnly()) {
+        if (auto refused = refuseIfMoved())
+            return *refused;
+    }
     Outcome outcome;
     if (query.columnCount() > 0) {
         ResultSet rows = query.readAll();

@@ -5,15 +5,19 @@
 #include "Result.h"
 #include "Rights.h"
 #include "SqlFunctions.h"
+#include "TsqlFront.h"
 
+#include <QSet>
 #include <QString>
 #include <QVariantList>
 
 #include <memory>
+#include <optional>
 
 namespace olm::server {
 
 class Query;
+struct Procedure;
 
 class SessionPrivate {
 public:
@@ -32,6 +36,10 @@ public:
     /// The name messages give the database: the file's base name.
     const QString &databaseName() const { return m_databaseName; }
     const QString &dateOrder() const { return m_dateOrder; }
+    /// Whether the signed-in user may read and change the journal rows of the group (group_form, o_z = 1).
+    bool mayGroup(qint64 group) const;
+    /// A refusal when the database file has moved under the session (deleted, renamed, replaced).
+    std::optional<Outcome> refuseIfMoved();
 
     /// The failure of a statement, worded for the client.
     Outcome failure(const Query &query) const;
@@ -41,11 +49,13 @@ private:
     SessionPrivate() = default;
     bool signIn(const QString &login, const QString &password, bool administrator, QString *error);
     Outcome runSql(const QString &sql, const QVariantList &params);
+    Outcome runAudited(const Procedure &procedure, const QList<tsql::Argument> &arguments);
     void traceStatement(const QString &text);
 
     // The connection's functions and authorizer point here: declared first, so destroyed after it.
     SessionFacts m_facts;
     Authorizer m_authorizer;
+    QSet<qint64> m_groups; // the journal groups of the signed-in user(s) of this database login
     std::unique_ptr<Connection> m_connection;
     QString m_path;
     QString m_databaseName;

@@ -64,6 +64,7 @@ private slots:
     void configRefusesMistakes_data();
     void configRefusesMistakes();
     void traceAndLog();
+    void auditShow();
     void queryPrintsRowsAndErrors();
     void usageMistakes_data();
     void usageMistakes();
@@ -172,6 +173,10 @@ void TestAdmin::initCreatesDatabaseAndSettings()
     QVERIFY_RUN(admin({"init", folder, "--demo"}));
     const QString database = folder + QStringLiteral("/Data/olm.sqlite");
     QVERIFY(QFile::exists(database));
+    // Both hold passwords: nobody but their owner may read them.
+    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
+    QCOMPARE(QFile::permissions(database) & others, QFileDevice::Permissions());
+    QCOMPARE(QFile::permissions(folder + QStringLiteral("/Data/OLM")) & others, QFileDevice::Permissions());
     QCOMPARE(admin({"settings", "show", folder + QStringLiteral("/Data/OLM")}).out,
              QStringLiteral("user: olm_boot\npassword: Boot2016\nserver: embedded\ncatalog: olm.sqlite\n"));
     // What the settings file says is what opens the bootstrap session.
@@ -195,7 +200,7 @@ void TestAdmin::initCreatesDatabaseAndSettings()
 void TestAdmin::userCommands()
 {
     QVERIFY_RUN(admin({"user", "add", m_db, "ivanova", "--password", "Start_123"}));
-    QVERIFY_RUN(admin({"user", "add", m_db, "guest", "--password", "guest", "--read-only"}));
+    QVERIFY_RUN(admin({"user", "add", m_db, "guest", "--password", "guest_1", "--read-only"}));
     QVERIFY_RUN(admin({"user", "groups", m_db, "ivanova", "3", "1"}));
     const Run list = admin({"user", "list", m_db});
     QVERIFY_RUN(list);
@@ -210,7 +215,7 @@ void TestAdmin::userCommands()
     QVERIFY(session);
     QCOMPARE(scalar(*session, QStringLiteral("SELECT count(*) FROM group_form WHERE id_login = 6")).toInt(), 2);
     QVERIFY_OK(session->execute(QStringLiteral("UPDATE mark_mag SET p35 = '1' WHERE id_mark_mag = 1")));
-    auto reader = signIn(m_db, QStringLiteral("guest"), QStringLiteral("guest"));
+    auto reader = signIn(m_db, QStringLiteral("guest"), QStringLiteral("guest_1"));
     QVERIFY(reader);
     QVERIFY(!reader->execute(QStringLiteral("UPDATE mark_mag SET p35 = '1' WHERE id_mark_mag = 1")).ok);
 
@@ -237,6 +242,13 @@ void TestAdmin::userCommandsRefuseMistakes_data()
     QTest::newRow("login with a blank") << QStringList{"add", "a b", "--password", "x"}
                                         << "A login is 1 to 20 letters, digits, '_', '.' or '-': 'a b' is not one.";
     QTest::newRow("unknown user") << QStringList{"passwd", "nobody", "--password", "x"} << "There is no user 'nobody'.";
+    // Only what the sign-in window lets a user type.
+    const QString passwordRule = QStringLiteral("A password is 6 to 20 Latin letters, digits or '_'.");
+    QTest::newRow("password of one character") << QStringList{"add", "ivanova", "--password", "x"} << passwordRule;
+    QTest::newRow("password of five") << QStringList{"passwd", "petrova", "--password", "abc12"} << passwordRule;
+    QTest::newRow("password of 21") << QStringList{"add", "ivanova", "--password", "abcdefghij01234567890"} << passwordRule;
+    QTest::newRow("password with a blank") << QStringList{"add", "ivanova", "--password", "abc 12345"} << passwordRule;
+    QTest::newRow("Cyrillic password") << QStringList{"passwd", "petrova", "--password", "пароль123"} << passwordRule;
     QTest::newRow("unknown group") << QStringList{"groups", "petrova", "99"} << "There is no group 99.";
     QTest::newRow("group not a number") << QStringList{"groups", "petrova", "one"} << "'one' is not a group id.";
     QTest::newRow("block without message") << QStringList{"block", "petrova"} << "user block: wrong arguments; see olm-admin --help.";
@@ -332,6 +344,28 @@ void TestAdmin::traceAndLog()
     QVERIFY(entries.at(1).startsWith(QLatin1String("1\t")));
     QVERIFY(entries.at(1).endsWith(QStringLiteral("\tmark_mag\t12\tПоле \"p35\" изменило значение \"1\" на \"2\".\tpetrova\tPC-101\\\\10.0.0.5")));
     QVERIFY(entries.at(2).contains(QLatin1String("\t13\tsecond\t")));
+}
+
+void TestAdmin::auditShow()
+{
+    auto editor = signIn(m_db, QStringLiteral("petrova"), QStringLiteral("petrova1"));
+    QVERIFY(editor);
+    QVERIFY_OK(editor->execute(QStringLiteral("UPDATE mark_mag SET p35 = 'A-17' WHERE id_mark_mag = 2")));
+    QVERIFY_OK(editor->execute(QStringLiteral("EXEC SORT_2_MARK_MAG 1, 1, 1")));
+    const Run all = admin({"audit", "show", m_db});
+    QVERIFY_RUN(all);
+    QVERIFY(all.out.startsWith(QLatin1String("id\ttime\tlogin\taction\ttable\trow_id\tcolumn\told\tnew\n")));
+    QVERIFY2(all.out.contains(QLatin1String("\tpetrova\tEXECUTE\tSORT_2_MARK_MAG\tNULL\tNULL\tNULL\tEXEC SORT_2_MARK_MAG 1, 1, 1\n")),
+             qPrintable(all.out));
+    const Run row = admin({"audit", "show", m_db, "--row", "2", "--login", "petrova", "--since", "2000-01-01"});
+    QVERIFY_RUN(row);
+    QVERIFY2(row.out.contains(QLatin1String("\tpetrova\tUPDATE\tmark_mag\t2\tp35\t")) && row.out.contains(QLatin1String("\tA-17\n")),
+             qPrintable(row.out));
+    QVERIFY(!row.out.contains(QLatin1String("SORT_2_MARK_MAG")));
+    QCOMPARE(admin({"audit", "show", m_db, "--login", "sidorov"}).out.count(QLatin1Char('\n')), 1); // the header only
+    const Run badDate = admin({"audit", "show", m_db, "--since", "yesterday"});
+    QCOMPARE(badDate.code, 1);
+    QCOMPARE(badDate.err, QStringLiteral("olm-admin: 'yesterday' is not a date such as 2026-09-01 or 2026-09-01 08:30.\n"));
 }
 
 void TestAdmin::queryPrintsRowsAndErrors()
