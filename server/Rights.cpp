@@ -146,6 +146,7 @@ void Authorizer::learnTriggers(sqlite3 *db)
         while (query.next())
             tables.append(query.value(0).toString());
     }
+    m_phase = Phase::Learning; // the column list below is a pragma
     sqlite3_set_authorizer(db, &Authorizer::callback, this);
     for (const QString &table : std::as_const(tables)) {
         QStringList columns;
@@ -172,6 +173,7 @@ void Authorizer::learnTriggers(sqlite3 *db)
                 Query query(db, sql);
             }
             QSet<QString> &trusted = m_triggerAccesses[eventKey(action, table)];
+
             for (const Access &access : std::as_const(m_accesses)) {
                 if (m_triggers.contains(access.inner.toLower()))
                     trusted.insert(accessKey(access));

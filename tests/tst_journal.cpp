@@ -962,6 +962,8 @@ void TestJournal::gridTitlesReadWhole()
         wrapped = wrapped || needed.height() > metrics.height();
     }
     QVERIFY(wrapped);
+}
+
 namespace {
 
 // What the confirmation dialog showed when it was answered.

@@ -695,6 +695,8 @@ void TestSignInWindow::addressComesFromTheWindowsWatcher()
     const QList<QStringList> attempts = f.attempts();
     QCOMPARE(attempts.size(), 1);
     QCOMPARE(attempts.first().value(1), QLatin1String(SignInSetup::Address));
+}
+
 void TestSignInWindow::updateScriptBytes()
 {
     QCOMPARE(::updateScriptBytes(),
