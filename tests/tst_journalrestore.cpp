@@ -259,6 +259,11 @@ void TestJournalRestore::tickAndOkRestores()
     TDataSet *journal = j.journal();
     const int rowsBefore = journal->RecordCount();
     QVERIFY(!journal->Locate(QStringLiteral("id_mark_mag"), ids[0]));
+    // An edit of the journal still pending when the chord comes is kept through the reload.
+    journal->setRecNo(1);
+    const int edited = journal->FieldByName(QStringLiteral("id_mark_mag"))->AsInteger();
+    journal->Edit();
+    journal->FieldByName(QStringLiteral("p35"))->setAsString(QStringLiteral("777"));
     j.restartTrace();
 
     int opened = 0;
@@ -287,6 +292,8 @@ void TestJournalRestore::tickAndOkRestores()
     QVERIFY(journal->Locate(QStringLiteral("id_mark_mag"), ids[0]));
     QCOMPARE(j.value(QStringLiteral("SELECT COUNT(*) FROM mark_mag WHERE id_mark_mag = ?"), {ids[0]}).toInt(), 1);
     QCOMPARE(deletedIds(j), QList<int>{ids[1]});
+    QCOMPARE(j.value(QStringLiteral("SELECT p35 FROM mark_mag WHERE id_mark_mag = ?"), {edited}).toString(),
+             QStringLiteral("777"));
     // The row outside the curriculum is marked again.
     const QList<int> outside = column(j, QStringLiteral("SELECT id_mark_mag FROM mark_mag WHERE id_group = 1 AND "
                                                         "id_semester = 2 AND id_student = 1 AND id_examination = 2 "
