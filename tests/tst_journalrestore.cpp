@@ -9,8 +9,6 @@
 #include "toolkit/ui/BitBtn.h"
 #include "tests/support/TestMain.h"
 
-#include <QLabel>
-
 namespace {
 
 const QString Student1 = QStringLiteral("Алексеев Никита Сергеевич");
@@ -208,28 +206,17 @@ void TestJournalRestore::chordListsTheDeletedRows()
 
     int opened = 0;
     QList<ListedRow> listed;
-    QStringList texts;
+    QString discipline;
     onRestoreWindow(opened, [&](TForm5 &form) {
         listed = listedRows(j.dm->ADOQ_Buffer);
-        TQZDBGridEh *grid = form.DBGridEh1;
-        texts << form.windowTitle() << form.Label1->text() << form.BitBtn1->text()
-              << QString::number(grid->ColumnCount());
-        for (int k = 0; k < grid->ColumnCount(); ++k)
-            texts << grid->Columns(k)->Title.Caption;
-        // The lookups read the names of the deleted rows.
-        texts << grid->Columns(1)->Field()->AsString();
+        // The discipline lookup reads the names the chord opened for the deleted rows.
+        discipline = form.DBGridEh1->Columns(1)->Field()->AsString();
         return closeByItsButton(form);
     });
     pressRestoreChord(w.DBGridEh1);
     QCOMPARE(opened, 1);
     QCOMPARE(listed, (QList<ListedRow>{{ids[0], false}, {ids[1], true}}));
-    QCOMPARE(texts.mid(0, 14),
-             (QStringList{QStringLiteral("Восстановление"), QStringLiteral("Выберите записи для восстановления"),
-                          QStringLiteral("OK"), QStringLiteral("10"), QStringLiteral("Выбрать"),
-                          QStringLiteral("Дисциплина"), QStringLiteral("Преподаватель"), QStringLiteral("Форм/кон"),
-                          QStringLiteral("Оценка"), QStringLiteral("Форма ведомости"), QStringLiteral("№"),
-                          QStringLiteral("Дата сдачи"), QStringLiteral("Оператор"), QStringLiteral("Дата удаления")}));
-    QVERIFY(!texts.value(14).isEmpty());
+    QVERIFY(!discipline.isEmpty());
     QVERIFY(j.traced().contains(DeletedList));
     QVERIFY(m_answers->shown().isEmpty());
     verifyChordOver(j);
