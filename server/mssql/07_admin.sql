@@ -28,7 +28,7 @@ CREATE OR ALTER FUNCTION dbo.olm_login_problem(@login NVARCHAR(4000)) RETURNS NV
 AS
 BEGIN
     IF @login IS NULL OR DATALENGTH(@login) / 2 NOT BETWEEN 1 AND 20
-       OR @login COLLATE Latin1_General_BIN2 LIKE N'%[^-._0-9A-Za-zЁА-яё]%'
+       OR REPLACE(@login, N'-', N'') COLLATE Latin1_General_BIN2 LIKE N'%[^._0-9A-Za-zЁА-яё]%'
         RETURN N'A login is 1 to 20 letters, digits, ''_'', ''.'' or ''-'': ''' + ISNULL(@login, N'') + N''' is not one.';
     IF @login = N'dbo' OR @login = (SELECT value FROM dbo.srv_config WHERE name = N'bootstrap_login')
         RETURN N'The login ''' + @login + N''' is reserved.';
@@ -257,7 +257,7 @@ BEGIN
                 WHEN IS_ROLEMEMBER(N'olm_reader', u.db_login) = 1 THEN N'reader' ELSE N'' END AS role,
            u.password_changed, dbo.olm_days_left(u.password_changed) AS days_left, u.blocked_message,
            STUFF((SELECT N',' + CONVERT(NVARCHAR(12), g.id_group) FROM dbo.srv_user_groups g
-                  WHERE g.id_login = u.id_login ORDER BY g.id_group FOR XML PATH(N'')), 1, 1, N'') AS groups
+                  WHERE g.id_login = u.id_login ORDER BY g.id_group FOR XML PATH('')), 1, 1, N'') AS groups
     FROM dbo.srv_users u
     ORDER BY u.login;
 END;
