@@ -12,6 +12,23 @@ BEGIN
 END;
 GO
 
+-- Every call goes to the audit trail, with the refusal for a refused one; a refusal then reaches the caller.
+CREATE OR ALTER PROCEDURE dbo.olm_record_call
+    @procedure NVARCHAR(64),
+    @call NVARCHAR(MAX),
+    @failure NVARCHAR(2048)
+AS
+BEGIN
+    SET NOCOUNT ON;
+    INSERT INTO dbo.srv_audit (audit_date, login, action, [table], old_value, new_value)
+    VALUES (GETDATE(), dbo.olm_login(), N'EXECUTE', @procedure, @failure, @call);
+    IF @failure IS NOT NULL
+    BEGIN
+        THROW 50000, @failure, 1;
+    END;
+END;
+GO
+
 -- Arguments, in the client's order: login, password digest, new password digest or NULL, program, workstation
 -- address, computer name, the login again, a fixed '0', and the length of argument 3 as written (4 for NULL,
 -- 34 for a quoted digest). The wide types keep an overlong argument from being cut into a valid-looking one.
@@ -152,12 +169,7 @@ BEGIN
         INSERT INTO dbo.srv_attempts (attempt_date, login, address, computer, program, success)
         VALUES (GETDATE(), LEFT(@login, 128), LEFT(@address, 64), LEFT(@computer, 128), LEFT(@program, 64),
                 CASE WHEN @failure IS NULL AND DATALENGTH(@message) = 0 THEN 1 ELSE 0 END);
-    INSERT INTO dbo.srv_audit (audit_date, login, action, [table], old_value, new_value)
-    VALUES (GETDATE(), dbo.olm_login(), N'EXECUTE', N'GET_USER', @failure, @call);
-    IF @failure IS NOT NULL
-    BEGIN
-        THROW 50000, @failure, 1;
-    END;
+    EXEC dbo.olm_record_call @procedure = N'GET_USER', @call = @call, @failure = @failure;
     SELECT @shifted_login AS db_login, @shifted_password AS db_password, @id AS id_login, @days_left AS days_left,
            @message AS message, @update AS update_flag;
     RETURN 0;
@@ -178,12 +190,7 @@ BEGIN
         + ISNULL(CONVERT(NVARCHAR(12), @semester), N'NULL') + N', ' + ISNULL(CONVERT(NVARCHAR(12), @student), N'NULL');
     IF @group IS NOT NULL AND dbo.olm_may_group(@group) = 0
         SET @failure = N'The group ' + CONVERT(NVARCHAR(12), @group) + N' is not one of your groups; nothing was changed.';
-    INSERT INTO dbo.srv_audit (audit_date, login, action, [table], old_value, new_value)
-    VALUES (GETDATE(), dbo.olm_login(), N'EXECUTE', N'SORT_2_MARK_MAG', @failure, @call);
-    IF @failure IS NOT NULL
-    BEGIN
-        THROW 50001, @failure, 1;
-    END;
+    EXEC dbo.olm_record_call @procedure = N'SORT_2_MARK_MAG', @call = @call, @failure = @failure;
     SELECT m.primech, m.dopusk_izm, m.id_estimation_other, m.id_mark_mag, m.id_group, m.id_student,
            m.id_examination, m.id_discipline, m.id_estimation, m.id_semester, m.id_teacher, m.p35, m.p36,
            m.id_f_est, m.oper, m.u_date, m.OLM_User, m.OLM_Update
@@ -246,12 +253,7 @@ BEGIN
             ROLLBACK TRANSACTION;
         SET @failure = ERROR_MESSAGE();
     END CATCH;
-    INSERT INTO dbo.srv_audit (audit_date, login, action, [table], old_value, new_value)
-    VALUES (GETDATE(), dbo.olm_login(), N'EXECUTE', N'InsertInto_SORT_MARK_MAG_2', @failure, @call);
-    IF @failure IS NOT NULL
-    BEGIN
-        THROW 50000, @failure, 1;
-    END;
+    EXEC dbo.olm_record_call @procedure = N'InsertInto_SORT_MARK_MAG_2', @call = @call, @failure = @failure;
     RETURN 0;
 END;
 GO
@@ -319,12 +321,7 @@ BEGIN
             ROLLBACK TRANSACTION;
         SET @failure = ERROR_MESSAGE();
     END CATCH;
-    INSERT INTO dbo.srv_audit (audit_date, login, action, [table], old_value, new_value)
-    VALUES (GETDATE(), dbo.olm_login(), N'EXECUTE', N'DEL_FROM_MARK_MAG', @failure, @call);
-    IF @failure IS NOT NULL
-    BEGIN
-        THROW 50000, @failure, 1;
-    END;
+    EXEC dbo.olm_record_call @procedure = N'DEL_FROM_MARK_MAG', @call = @call, @failure = @failure;
     RETURN 0;
 END;
 GO
@@ -364,12 +361,7 @@ BEGIN
             ROLLBACK TRANSACTION;
         SET @failure = ERROR_MESSAGE();
     END CATCH;
-    INSERT INTO dbo.srv_audit (audit_date, login, action, [table], old_value, new_value)
-    VALUES (GETDATE(), dbo.olm_login(), N'EXECUTE', N'CTRL_Z_Mark_mag', @failure, @call);
-    IF @failure IS NOT NULL
-    BEGIN
-        THROW 50000, @failure, 1;
-    END;
+    EXEC dbo.olm_record_call @procedure = N'CTRL_Z_Mark_mag', @call = @call, @failure = @failure;
     RETURN 0;
 END;
 GO
