@@ -166,6 +166,26 @@ QList<Token> significant(const QString &text, QString *error)
     return tokens;
 }
 
+// The string literals of a C++ source, escapes as written.
+QStringList cppStringLiterals(const QString &source)
+{
+    static const QRegularExpression quoted(QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\""));
+    QStringList literals;
+    for (auto it = quoted.globalMatch(source); it.hasNext();)
+        literals.append(it.next().captured(1));
+    return literals;
+}
+
+// The text values of a script, each on a line of its own.
+QString scriptTextValues(const QString &relative, QString *error)
+{
+    QString values;
+    for (const Token &token : significant(readText(sourcePath(relative)), error))
+        if (token.kind == TokenKind::NString || token.kind == TokenKind::String)
+            values += token.stringValue() + QLatin1Char('\n');
+    return values;
+}
+
 struct Relation {
     QStringList columns;
     QHash<QString, QString> types;
@@ -453,6 +473,7 @@ private slots:
     void contractProcedures();
     void proceduresMatchEmbeddedServer();
     void clientStatementsLexAndNameKitObjects();
+    void messagesMatchEmbeddedServer();
     void demoTextsMatchEmbeddedDemo();
 };
 
@@ -624,22 +645,40 @@ void TestMssqlKit::clientStatementsLexAndNameKitObjects()
     QCOMPARE(procedures, 3);
 }
 
+void TestMssqlKit::messagesMatchEmbeddedServer()
+{
+    // The procedures answer in the embedded server's words: every sentence its sign-in and journal procedures
+    // refuse with stands in the T-SQL procedures, the values aside.
+    QString error;
+    const QString said = scriptTextValues(QStringLiteral("server/mssql/05_procedures.sql"), &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    static const QRegularExpression placeholder(QStringLiteral("%\\d"));
+    int compared = 0;
+    for (const char *file : {"server/ProcSignIn.cpp", "server/ProcJournal.cpp"}) {
+        for (const QString &sentence : cppStringLiterals(readText(sourcePath(QString::fromLatin1(file))))) {
+            if (!sentence.endsWith(QLatin1Char('.')) || sentence.count(QLatin1Char(' ')) < 3)
+                continue;
+            for (const QString &piece : sentence.split(placeholder)) {
+                if (piece.size() < 6)
+                    continue;
+                QVERIFY2(said.contains(piece), qPrintable(QStringLiteral("%1: \"%2\" is not in 05_procedures.sql").arg(QLatin1String(file), piece)));
+                ++compared;
+            }
+        }
+    }
+    QVERIFY(compared >= 10);
+}
+
 void TestMssqlKit::demoTextsMatchEmbeddedDemo()
 {
     // Every name of the embedded demo (groups, students, teachers, disciplines, marks, messages) is in the
     // SQL Server demo as a text value.
     QString error;
-    QSet<QString> values;
-    for (const Token &token : significant(readText(sourcePath(QStringLiteral("server/mssql/08_demo.sql"))), &error))
-        if (token.kind == TokenKind::NString || token.kind == TokenKind::String)
-            values.insert(token.stringValue());
+    const QStringList values = scriptTextValues(QStringLiteral("server/mssql/08_demo.sql"), &error).split(QLatin1Char('\n'));
     QVERIFY2(error.isEmpty(), qPrintable(error));
-    static const QRegularExpression quoted(QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\""));
     static const QRegularExpression cyrillic(QStringLiteral("[\\x{0400}-\\x{04FF}]"));
-    const QString source = readText(sourcePath(QStringLiteral("server/DemoData.cpp")));
     int compared = 0;
-    for (auto it = quoted.globalMatch(source); it.hasNext();) {
-        const QString text = it.next().captured(1);
+    for (const QString &text : cppStringLiterals(readText(sourcePath(QStringLiteral("server/DemoData.cpp"))))) {
         if (!text.contains(cyrillic) || text.contains(QLatin1Char('%')) || text.contains(QLatin1Char('\'')))
             continue;
         QVERIFY2(values.contains(text), qPrintable(text + QStringLiteral(" is not in 08_demo.sql")));
