@@ -100,6 +100,7 @@ BEGIN
         EXEC sys.sp_executesql @sql;
     END;
     -- The administration procedures refuse this name for a sign-in user.
+    UPDATE dbo.srv_config SET value = @boot WHERE name = N'bootstrap_login' AND value <> @boot;
     IF NOT EXISTS (SELECT 1 FROM dbo.srv_config WHERE name = N'bootstrap_login')
         INSERT INTO dbo.srv_config (name, value) VALUES (N'bootstrap_login', @boot);
 END;

@@ -37,12 +37,15 @@ END;
 GO
 
 -- Adds a sign-in user with a database login of its own (named like the user unless @db_login says otherwise)
--- whose generated password only GET_USER hands out. @role is editor or reader.
+-- whose generated password only GET_USER hands out. @role is editor or reader. A server login of that name
+-- left from an earlier database (logins outlive a dropped database) is refused unless @adopt_login = 1,
+-- which gives it a new generated password.
 CREATE OR ALTER PROCEDURE dbo.olm_user_add
     @login NVARCHAR(4000),
     @password NVARCHAR(4000),
     @role NVARCHAR(16) = N'editor',
-    @db_login NVARCHAR(128) = NULL
+    @db_login NVARCHAR(128) = NULL,
+    @adopt_login BIT = 0
 AS
 BEGIN
     SET NOCOUNT ON;
@@ -54,9 +57,11 @@ BEGIN
         SET @problem = dbo.olm_password_problem(@password);
     IF @problem IS NULL AND ISNULL(@role, N'') NOT IN (N'editor', N'reader')
         SET @problem = N'A role is editor or reader, not ''' + ISNULL(@role, N'') + N'''.';
-    IF @problem IS NULL AND (SUSER_ID(@db_login) IS NOT NULL OR DATABASE_PRINCIPAL_ID(@db_login) IS NOT NULL
+    DECLARE @adopt BIT = CASE WHEN SUSER_ID(@db_login) IS NOT NULL THEN 1 ELSE 0 END;
+    IF @problem IS NULL AND ((@adopt = 1 AND ISNULL(@adopt_login, 0) = 0) OR DATABASE_PRINCIPAL_ID(@db_login) IS NOT NULL
                              OR EXISTS (SELECT 1 FROM dbo.srv_db_logins WHERE name = @db_login))
-        SET @problem = N'The database login ''' + @db_login + N''' exists already; give another one with @db_login.';
+        SET @problem = N'The database login ''' + @db_login
+            + N''' exists already; give another one with @db_login, or take over a left-over server login with @adopt_login = 1.';
     IF @problem IS NOT NULL
     BEGIN
         THROW 50020, @problem, 1;
@@ -81,10 +86,16 @@ BEGIN
     DECLARE @salt VARBINARY(16) = CRYPT_GEN_RANDOM(16), @rounds INT = 10000, @login_made BIT = 0, @user_made BIT = 0;
     BEGIN TRY
         -- The generated password is long and random and nobody types it; it must not expire.
-        SET @sql = N'CREATE LOGIN ' + QUOTENAME(@db_login) + N' WITH PASSWORD = ' + QUOTENAME(@db_password, N'''')
-            + N', DEFAULT_DATABASE = ' + QUOTENAME(DB_NAME()) + N', CHECK_EXPIRATION = OFF, CHECK_POLICY = OFF;';
+        IF @adopt = 1
+            SET @sql = N'ALTER LOGIN ' + QUOTENAME(@db_login) + N' WITH CHECK_EXPIRATION = OFF; ALTER LOGIN '
+                + QUOTENAME(@db_login) + N' WITH CHECK_POLICY = OFF; ALTER LOGIN ' + QUOTENAME(@db_login)
+                + N' WITH PASSWORD = ' + QUOTENAME(@db_password, N'''') + N', DEFAULT_DATABASE = ' + QUOTENAME(DB_NAME())
+                + N'; ALTER LOGIN ' + QUOTENAME(@db_login) + N' ENABLE;';
+        ELSE
+            SET @sql = N'CREATE LOGIN ' + QUOTENAME(@db_login) + N' WITH PASSWORD = ' + QUOTENAME(@db_password, N'''')
+                + N', DEFAULT_DATABASE = ' + QUOTENAME(DB_NAME()) + N', CHECK_EXPIRATION = OFF, CHECK_POLICY = OFF;';
         EXEC sys.sp_executesql @sql;
-        SET @login_made = 1;
+        SET @login_made = CASE WHEN @adopt = 1 THEN 0 ELSE 1 END;
         SET @sql = N'CREATE USER ' + QUOTENAME(@db_login) + N' FOR LOGIN ' + QUOTENAME(@db_login) + N' WITH DEFAULT_SCHEMA = dbo;';
         EXEC sys.sp_executesql @sql;
         SET @user_made = 1;

@@ -211,22 +211,23 @@ EXEC sys.sp_executesql @restart;
 END;
 GO
 
--- The demo users (see server/DEMO.md): each is added only when missing.
+-- The demo users (see server/DEMO.md): each is added only when missing; a server login left from an
+-- earlier demo database is taken over.
 DECLARE @today DATE = CONVERT(DATE, GETDATE());
 IF NOT EXISTS (SELECT 1 FROM dbo.srv_users WHERE login = N'petrova')
 BEGIN
-    EXEC dbo.olm_user_add @login = N'petrova', @password = N'petrova1', @role = N'editor';
+    EXEC dbo.olm_user_add @login = N'petrova', @password = N'petrova1', @role = N'editor', @adopt_login = 1;
     EXEC dbo.olm_user_groups @login = N'petrova', @groups = N'1,2,3,4,5';
 END;
 IF NOT EXISTS (SELECT 1 FROM dbo.srv_users WHERE login = N'sidorov')
 BEGIN
-    EXEC dbo.olm_user_add @login = N'sidorov', @password = N'sidorov1', @role = N'reader';
+    EXEC dbo.olm_user_add @login = N'sidorov', @password = N'sidorov1', @role = N'reader', @adopt_login = 1;
     EXEC dbo.olm_user_groups @login = N'sidorov', @groups = N'1,2';
 END;
 IF NOT EXISTS (SELECT 1 FROM dbo.srv_users WHERE login = N'kuznetsov')
 BEGIN
     -- Password expired: the change area opens, locked open.
-    EXEC dbo.olm_user_add @login = N'kuznetsov', @password = N'kuznetsov1', @role = N'editor';
+    EXEC dbo.olm_user_add @login = N'kuznetsov', @password = N'kuznetsov1', @role = N'editor', @adopt_login = 1;
     EXEC dbo.olm_user_groups @login = N'kuznetsov', @groups = N'3';
     DECLARE @expired DATE = DATEADD(DAY, -100, @today);
     EXEC dbo.olm_user_password_changed @login = N'kuznetsov', @changed = @expired;
@@ -234,14 +235,14 @@ END;
 IF NOT EXISTS (SELECT 1 FROM dbo.srv_users WHERE login = N'smirnova')
 BEGIN
     -- 19 days left: asked to change on the first attempt only.
-    EXEC dbo.olm_user_add @login = N'smirnova', @password = N'smirnova1', @role = N'editor';
+    EXEC dbo.olm_user_add @login = N'smirnova', @password = N'smirnova1', @role = N'editor', @adopt_login = 1;
     EXEC dbo.olm_user_groups @login = N'smirnova', @groups = N'3,4';
     DECLARE @ageing DATE = DATEADD(DAY, -71, @today);
     EXEC dbo.olm_user_password_changed @login = N'smirnova', @changed = @ageing;
 END;
 IF NOT EXISTS (SELECT 1 FROM dbo.srv_users WHERE login = N'popov')
 BEGIN
-    EXEC dbo.olm_user_add @login = N'popov', @password = N'popov1', @role = N'editor';
+    EXEC dbo.olm_user_add @login = N'popov', @password = N'popov1', @role = N'editor', @adopt_login = 1;
     EXEC dbo.olm_user_groups @login = N'popov', @groups = N'1';
     EXEC dbo.olm_user_block @login = N'popov', @message = N'Учётная запись заблокирована. Обратитесь к администратору.';
 END;
