@@ -9,14 +9,17 @@
 #include "TsqlFront.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QVariantList>
 
 #include <memory>
+#include <optional>
 
 namespace olm::server {
 
 class Query;
+struct Procedure;
 
 class SessionPrivate {
 public:
@@ -37,6 +40,10 @@ public:
     const QString &dateOrder() const { return m_dateOrder; }
     /// The server's own statements (procedure bodies, trace), prepared once per session.
     StatementCache &ownStatements() { return *m_ownStatements; }
+    /// Whether the signed-in user may read and change the journal rows of the group (group_form, o_z = 1).
+    bool mayGroup(qint64 group) const;
+    /// A refusal when the database file has moved under the session (deleted, renamed, replaced).
+    std::optional<Outcome> refuseIfMoved();
 
     /// The failure of a statement, worded for the client.
     Outcome failure(const Query &query) const;
@@ -47,12 +54,14 @@ private:
     bool signIn(const QString &login, const QString &password, bool administrator, QString *error);
     Outcome runSql(const QString &sql, const QVariantList &params);
     bool traceOn();
+    Outcome runAudited(const Procedure &procedure, const QList<tsql::Argument> &arguments);
     void traceStatement(const QString &text);
     std::optional<tsql::Translated> translate(const QString &text, const QVariantList &params, QString *error);
 
     // The connection's functions and authorizer point here: declared first, so destroyed after it.
     SessionFacts m_facts;
     Authorizer m_authorizer;
+    QSet<qint64> m_groups; // the journal groups of the signed-in user(s) of this database login
     std::unique_ptr<Connection> m_connection;
     // Declared after the connection: their statements are finalized before it closes. Client statements and
     // the server's own are kept apart, so a client text never reaches a statement prepared with owner rights.

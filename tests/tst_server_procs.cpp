@@ -199,9 +199,12 @@ void TestServerProcedures::signInChangesThePassword()
     const Outcome again = boot->execute(getUserStatement(login, QStringLiteral("fresh_2030")));
     QVERIFY_OK(again);
     QCOMPARE(again.firstResult()->rows.front().at(3).toInt(), 90);
-    // Changing to the digest of an empty text is allowed as the client may send it.
-    QVERIFY_OK(boot->execute(getUserStatement(login, QStringLiteral("fresh_2030"), QString())));
-    QVERIFY_OK(boot->execute(getUserStatement(login, QString())));
+    // The digest of an empty text is refused in the message column; the password stays.
+    const Outcome empty = boot->execute(getUserStatement(login, QStringLiteral("fresh_2030"), QString()));
+    QVERIFY_OK(empty);
+    QCOMPARE(empty.firstResult()->rows.front().at(4).toString(), QStringLiteral("Новый пароль не может быть пустым."));
+    QVERIFY(!boot->execute(getUserStatement(login, QString())).ok);
+    QVERIFY_OK(boot->execute(getUserStatement(login, QStringLiteral("fresh_2030"))));
 }
 
 void TestServerProcedures::signInChecksItsArguments_data()
