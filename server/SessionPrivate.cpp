@@ -148,7 +148,8 @@ std::optional<Outcome> SessionPrivate::refuseIfMoved()
 
 void SessionPrivate::traceStatement(const QString &text)
 {
-    if (!traceOn())
+    // A moved file's log is read by nobody: the statement itself is refused, and its trace is not written either.
+    if (!traceOn() || refuseIfMoved())
         return;
     Authorizer::Elevation owner(m_authorizer);
     recordTrace(db(), m_facts.login, text);
