@@ -8,14 +8,13 @@
 
 namespace olm::server {
 
-void recordProcedureCall(sqlite3 *db, const QString &login, const QString &procedure, const QString &call,
-                         const QString &refusal)
+bool recordProcedureCall(sqlite3 *db, const ProcedureCall &call)
 {
     Query query(db, QStringLiteral("INSERT INTO srv_audit (audit_date, login, action, [table], old_value, new_value) "
                                    "VALUES (?, ?, 'EXECUTE', ?, ?, ?)"));
-    if (query.bind({storedDateTime(serverNow()), login, procedure, refusal.isEmpty() ? QVariant() : QVariant(refusal),
-                    withoutDigests(call)}))
-        query.exec();
+    return query.bind({storedDateTime(call.time), call.login, call.procedure,
+                       call.refusal.isEmpty() ? QVariant() : QVariant(call.refusal), withoutDigests(call.call)})
+        && query.exec();
 }
 
 std::optional<QList<AuditEntry>> readAudit(sqlite3 *db, const AuditFilter &filter, QString *error)

@@ -31,9 +31,18 @@ struct AuditFilter {
     QDateTime since;   ///< invalid: from the start
 };
 
-/// Needs the owner's rights on a client session. refusal is empty for a call that went through.
-void recordProcedureCall(sqlite3 *db, const QString &login, const QString &procedure, const QString &call,
-                         const QString &refusal);
+/// One procedure call as the trail keeps it.
+struct ProcedureCall {
+    QDateTime time;
+    QString login;
+    QString procedure;
+    QString call;    ///< the call's text, digests masked when written
+    QString refusal; ///< empty for a call that went through
+};
+
+/// Needs the owner's rights on a client session. False when the entry could not be written (the file is busy
+/// with another session's write), so that the caller may write it later.
+bool recordProcedureCall(sqlite3 *db, const ProcedureCall &call);
 /// Entries matching the filter, oldest first; nullopt with *error set when the trail cannot be read.
 std::optional<QList<AuditEntry>> readAudit(sqlite3 *db, const AuditFilter &filter, QString *error);
 

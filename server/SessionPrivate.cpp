@@ -2,6 +2,7 @@
 #include "SessionPrivate.h"
 
 #include "Audit.h"
+#include "Clock.h"
 #include "Password.h"
 #include "Procedures.h"
 #include "Query.h"
@@ -236,11 +237,34 @@ Outcome SessionPrivate::runAudited(const Procedure &procedure, const QList<tsql:
     if (auto refused = refuseIfMoved())
         return *refused;
     const Outcome outcome = runProcedure(*this, procedure, arguments);
-    // Every call reaches the audit trail, refused or not, whoever made it.
-    Authorizer::Elevation owner(m_authorizer);
-    recordProcedureCall(db(), m_facts.login, procedure.name, procedureCallText(procedure, arguments),
-                        outcome.ok ? QString() : outcome.error);
+    // Every call reaches the audit trail, refused or not, whoever made it. A read never waits for another
+    // session's write (it runs on a snapshot), so its entry does not wait either: it is written with this
+    // session's next write, or when the session ends, if the file is busy now.
+    m_pendingCalls.append({serverNow(), m_facts.login, procedure.name, procedureCallText(procedure, arguments),
+                           outcome.ok ? QString() : outcome.error});
+    writePendingCalls(!procedure.readsOnly);
     return outcome;
+}
+
+void SessionPrivate::writePendingCalls(bool wait)
+{
+    if (m_pendingCalls.isEmpty() || refuseIfMoved())
+        return;
+    Authorizer::Elevation owner(m_authorizer);
+    if (!wait)
+        sqlite3_busy_timeout(db(), 0);
+    qsizetype written = 0;
+    while (written < m_pendingCalls.size() && recordProcedureCall(db(), m_pendingCalls.at(written)))
+        ++written;
+    m_pendingCalls.remove(0, written);
+    if (!wait)
+        m_connection->setBusyTimeout(m_connection->busyTimeout());
+}
+
+SessionPrivate::~SessionPrivate()
+{
+    if (m_connection)
+        writePendingCalls(true);
 }
 
 Outcome SessionPrivate::runSql(const QString &sql, const QVariantList &params)
@@ -281,6 +305,7 @@ Outcome SessionPrivate::runSql(const QString &sql, const QVariantList &params)
     if (!query.isReadOnly()) {
         if (auto refused = refuseIfMoved())
             return *refused;
+        writePendingCalls(true);
     }
     Outcome outcome;
     if (query.columnCount() > 0) {

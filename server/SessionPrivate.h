@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Connection.h"
+#include "Audit.h"
 #include "Result.h"
 #include "Rights.h"
 #include "SqlFunctions.h"
@@ -23,6 +24,8 @@ struct Procedure;
 
 class SessionPrivate {
 public:
+    /// Writes what the audit trail still waits for.
+    ~SessionPrivate();
     /// Opens the file and signs the login in; administrator skips the password check and gets every right.
     static std::unique_ptr<SessionPrivate> open(const QString &path, const QString &login, const QString &password,
                                                 bool administrator, QString *error);
@@ -55,6 +58,8 @@ private:
     Outcome runSql(const QString &sql, const QVariantList &params);
     bool traceOn();
     Outcome runAudited(const Procedure &procedure, const QList<tsql::Argument> &arguments);
+    /// Writes the calls not yet in the audit trail, oldest first; without waiting, it stops at a busy file.
+    void writePendingCalls(bool wait);
     void traceStatement(const QString &text);
     std::optional<tsql::Translated> translate(const QString &text, const QVariantList &params, QString *error);
 
@@ -62,6 +67,7 @@ private:
     SessionFacts m_facts;
     Authorizer m_authorizer;
     QSet<qint64> m_groups; // the journal groups of the signed-in user(s) of this database login
+    QList<ProcedureCall> m_pendingCalls; // audit entries of reads made while another session was writing
     std::unique_ptr<Connection> m_connection;
     // Declared after the connection: their statements are finalized before it closes. Client statements and
     // the server's own are kept apart, so a client text never reaches a statement prepared with owner rights.

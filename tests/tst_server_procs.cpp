@@ -301,6 +301,15 @@ void TestServerProcedures::journalLoadDoesNotWaitForAnotherWriter()
     QVERIFY(!reader->execute(QStringLiteral("EXEC InsertInto_SORT_MARK_MAG_2 1,4,3,1")).ok);
     QVERIFY_OK(writer->execute(QStringLiteral("ROLLBACK")));
     QVERIFY_OK(reader->execute(QStringLiteral("EXEC InsertInto_SORT_MARK_MAG_2 1,4,3,1")));
+    // The read's audit entry waited for the lock instead of the read, and keeps its place before the writes.
+    const Outcome calls = writer->execute(QStringLiteral("SELECT [table], old_value IS NULL FROM srv_audit "
+                                                         "WHERE action = 'EXECUTE' AND login = 'petrova' ORDER BY id_audit"));
+    QVERIFY_OK(calls);
+    QStringList recorded;
+    for (const QVariantList &r : calls.firstResult()->rows)
+        recorded.append(r.at(0).toString() + (r.at(1).toBool() ? QStringLiteral(" ran") : QStringLiteral(" refused")));
+    QCOMPARE(recorded, (QStringList{QStringLiteral("SORT_2_MARK_MAG ran"), QStringLiteral("InsertInto_SORT_MARK_MAG_2 refused"),
+                                    QStringLiteral("InsertInto_SORT_MARK_MAG_2 ran")}));
 }
 
 void TestServerProcedures::editsStampUserAndDate()
