@@ -71,11 +71,13 @@ void ownerFunction(sqlite3_context *context, int, sqlite3_value **)
 }
 
 // Not the owner's exemption: the server's own procedures are scoped to the signed-in user's groups too.
+// A row that names no group is no group's: no selection shows it, and it can enter a group only through a
+// change that this same check judges by the group it enters (a pasted row gets its group that way).
 void myGroupFunction(sqlite3_context *context, int, sqlite3_value **argv)
 {
     const SessionFacts *facts = factsOf(context);
-    const bool allowed = !facts->groupAllowed
-        || (sqlite3_value_type(argv[0]) != SQLITE_NULL && facts->groupAllowed(sqlite3_value_int64(argv[0])));
+    const bool allowed = !facts->groupAllowed || sqlite3_value_type(argv[0]) == SQLITE_NULL
+        || facts->groupAllowed(sqlite3_value_int64(argv[0]));
     sqlite3_result_int(context, allowed ? 1 : 0);
 }
 

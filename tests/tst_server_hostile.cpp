@@ -19,6 +19,7 @@ private slots:
     void probesAreRefused_data();
     void probesAreRefused();
     void ownGroupsStillWork();
+    void rowsWithoutAGroup();
     void signInRules_data();
     void signInRules();
     void guessingLocksTheLogin();
@@ -257,6 +258,27 @@ void TestServerHostile::ownGroupsStillWork()
     QVERIFY_OK(scoped->execute(QStringLiteral("INSERT INTO OLM_LOG([table], [row_id], [descr], [OLM_User], [comp]) "
                                               "VALUES('mark_mag', 1, 'x', 'smirnova', 'PC')")));
     QCOMPARE(scalar(*admin(), QStringLiteral("SELECT count(*) FROM OLM_LOG")).toInt(), 2);
+}
+
+// A row that names no group (a pasted one before its keys are written) is no group's: it may be edited, and
+// it may join only one of the user's own groups.
+void TestServerHostile::rowsWithoutAGroup()
+{
+    QVERIFY_OK(admin()->execute(QStringLiteral("INSERT INTO mark_mag (id_mark_mag, id_group, p35) VALUES (9001, NULL, 'free')")));
+    auto scoped = sessionFor(QStringLiteral("groups 3, 4"));
+    QVERIFY(scoped);
+    QVERIFY_OK(scoped->execute(QStringLiteral("UPDATE mark_mag SET p35 = 'mine' WHERE id_mark_mag = 9001")));
+    const QByteArray before = fingerprint();
+    const Outcome foreign = scoped->execute(QStringLiteral("UPDATE mark_mag SET id_group = 1 WHERE id_mark_mag = 9001"));
+    QVERIFY(!foreign.ok);
+    QVERIFY2(foreign.error.contains(QLatin1String("is not one of your groups; nothing was changed.")), qPrintable(foreign.error));
+    QCOMPARE(fingerprint(), before);
+    // Nor may a row leave another group by losing its group.
+    const Outcome leaving = scoped->execute(QStringLiteral("UPDATE mark_mag SET id_group = NULL WHERE id_group = 1"));
+    QVERIFY(!leaving.ok);
+    QCOMPARE(fingerprint(), before);
+    QVERIFY_OK(scoped->execute(QStringLiteral("UPDATE mark_mag SET id_group = 3 WHERE id_mark_mag = 9001")));
+    QCOMPARE(scalar(*admin(), QStringLiteral("SELECT id_group FROM mark_mag WHERE id_mark_mag = 9001")).toInt(), 3);
 }
 
 void TestServerHostile::signInRules_data()
