@@ -1,5 +1,5 @@
 // The journal grid's own rules: colours by admission and mark, the chord letters, the mark list, single-cell
-// copy and paste targets, the deletion id list and the rows outside the curriculum.
+// copy and paste targets, the deletion id list, the deleted-rows list and the rows outside the curriculum.
 #include "journal/GridRules.h"
 
 #include "gridevents/QZ_DBGrd_Evns.h"
@@ -90,6 +90,20 @@ QString idList(TDataSet *journal, const QStringList &bookmarks, const QString &i
         list += journal->FieldByName(idField)->AsString() + QLatin1Char(',');
     }
     return list;
+}
+
+std::optional<QString> deletedRowsText(const QVariant &group, const QVariant &semester, const QVariant &student)
+{
+    QStringList keys;
+    for (const QVariant &key : {group, semester, student}) {
+        bool whole = false;
+        const qlonglong value = key.isNull() ? 0 : key.toLongLong(&whole);
+        if (!whole)
+            return std::nullopt;
+        keys.append(QString::number(value));
+    }
+    return QStringLiteral("Select * from  DEL_mark_mag where  id_group=") + keys[0] + QStringLiteral(" and id_semester=")
+        + keys[1] + QStringLiteral(" and id_student=") + keys[2];
 }
 
 void markRowsOutsideCurriculum(TDataSet *curriculum, TDataSet *journal, TQZDBGridEvents *component)

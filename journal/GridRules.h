@@ -1,11 +1,13 @@
 // The journal grid's own rules as small functions: mark colours, the chord letters, the mark-list text,
-// single-cell copy and paste targets, the id list of a deletion and the rows outside the curriculum.
+// single-cell copy and paste targets, the id list of a deletion, the list of deleted rows and the rows
+// outside the curriculum.
 #pragma once
 
 #include "toolkit/ui/DBGridEh.h"
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <optional>
 
@@ -47,6 +49,10 @@ TField *cellValueField(TField *columnField);
 
 /// "id," for each bookmark's row in the given order; the dataset is left on the last one.
 QString idList(TDataSet *journal, const QStringList &bookmarks, const QString &idField);
+
+/// The statement that lists the deleted rows of a group, semester and student; none while a key is missing
+/// or not a whole number, so that an incomplete statement is never sent.
+std::optional<QString> deletedRowsText(const QVariant &group, const QVariant &semester, const QVariant &student);
 
 /// Lists in the component's ErrorList the journal rows whose discipline and form of assessment the
 /// curriculum lacks; nothing when the curriculum has at least as many rows as the journal.

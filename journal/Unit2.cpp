@@ -616,7 +616,7 @@ void TForm2::ResetEstimationList()
     DM_YOT->restoreFullMarkList();
 }
 
-// --- Deletion confirmation and the chord key-up --------------------------------------------------------------
+// --- Deletion confirmation ---------------------------------------------------------------------------------
 
 void TForm2::F1_QZ_DM_YOTQZDBEOnConfirmDelete(QObject *, bool &CanDelete)
 {
@@ -654,10 +654,5 @@ void TForm2::F1_QZ_DM_YOTQZDBEOnConfirmDelete(QObject *, bool &CanDelete)
                                + QStringLiteral("]."));
     dialog->Qst_Lbl->setText(QStringLiteral("Вы действительно хотите удалить эти записи?"));
     CanDelete = ShowModal(dialog.get()) == mrYes;
-}
-
-void TForm2::DBGridEh1KeyUp(QObject *, quint16 &, TShiftState)
-{
-    // The restore chord comes with the restore window.
 }
 

@@ -141,6 +141,9 @@ private:
     void copyCell();
     void pasteCell();
     void deleteSelectedRows(bool cut);
+    /// The chord's work: the deleted rows of the selection in the restore window, or the notice that there
+    /// are none.
+    void openRestoreWindow();
 
     std::unique_ptr<TJournalHistoryWriters> m_historyWriters;
     std::unique_ptr<TADOUpdateHistoryExec> m_updateHistory;

@@ -11,3 +11,10 @@ olm_add_test(tst_journalrules
           support/SignInSetup.cpp support/SignInSetup.h
   LIBS olm_journal olm_app olm_server
   TIMEOUT 900)
+
+# The restore of deleted rows: the chord on the journal grid, the restore window, OK and close, refusals.
+olm_add_test(tst_journalrestore
+  SOURCES tst_journalrestore.cpp tst_journal_fixture.h support/TestDatabase.cpp support/TestDatabase.h
+          support/SignInSetup.cpp support/SignInSetup.h
+  LIBS olm_journal olm_app olm_server
+  TIMEOUT 900)
