@@ -81,7 +81,7 @@ public:
     }
 
 private:
-    olm::server::SessionFacts m_facts{QStringLiteral("bench")};
+    olm::server::SessionFacts m_facts{QStringLiteral("bench"), {}, {}};
     sqlite3 *m_db = nullptr;
     qint64 m_sink = 0;
 };

@@ -103,6 +103,7 @@ Connection::~Connection()
 
 void Connection::setBusyTimeout(int milliseconds)
 {
+    m_busyTimeout = milliseconds;
     sqlite3_busy_timeout(m_handle, milliseconds);
 }
 

@@ -21,6 +21,7 @@ public:
     sqlite3 *handle() const { return m_handle; }
     QString path() const { return m_path; }
     void setBusyTimeout(int milliseconds);
+    int busyTimeout() const { return m_busyTimeout; }
     /// Runs one statement that takes no values; false with *error set on failure.
     bool run(const QString &sql, QString *error = nullptr);
     /// The SQLite result code of the last failed run().
@@ -34,6 +35,7 @@ private:
     QString m_path;
     sqlite3 *m_handle = nullptr;
     int m_lastResult = 0;
+    int m_busyTimeout = defaultBusyTimeout;
 };
 
 } // namespace olm::server

@@ -81,6 +81,16 @@ bool validLogin(const QString &login, QString *error)
     return true;
 }
 
+// What the sign-in window lets a user type, so that every password set here can be typed there.
+bool validPassword(const QString &password, QString *error)
+{
+    static const QRegularExpression re(QStringLiteral(R"(^[A-Za-z0-9_]{6,20}$)"));
+    if (re.match(password).hasMatch())
+        return true;
+    *error = QStringLiteral("A password is 6 to 20 Latin letters, digits or '_'.");
+    return false;
+}
+
 std::optional<QString> digestOf(const QString &password, QString *error)
 {
     const auto digest = passwordDigest(password);
@@ -91,7 +101,7 @@ std::optional<QString> digestOf(const QString &password, QString *error)
 
 // A connection with the administrator's functions, for work on the file outside any session.
 struct OwnerConnection {
-    SessionFacts facts{QLatin1String(administratorLogin)};
+    SessionFacts facts{QLatin1String(administratorLogin), {}, {}};
     std::unique_ptr<Connection> connection;
     sqlite3 *handle() const { return connection->handle(); }
 };
@@ -123,6 +133,16 @@ bool createDatabase(const QString &path, bool withDemoData, QString *error)
     }
     CreationGuard guard{path};
     {
+        // The file holds the database logins' passwords: it is made its owner's alone before anything is in it
+        // (the write-ahead log and shared-memory files take its permissions).
+        QFile file(path);
+        if (!file.open(QIODevice::NewOnly | QIODevice::WriteOnly)
+            || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            *error = QStringLiteral("Cannot create '%1': %2").arg(path, file.errorString());
+            return false;
+        }
+    }
+    {
         auto connection = openOwnerConnection(path, Connection::Mode::Create, error);
         if (!connection)
             return false;
@@ -135,8 +155,14 @@ bool createDatabase(const QString &path, bool withDemoData, QString *error)
     }
     if (withDemoData) {
         auto admin = Administration::open(path, error);
+        // The demo's rows are where the trail starts, not changes to it.
         if (!admin || !fillDemoData(*admin, error))
             return false;
+        const Outcome cleared = admin->execute(QStringLiteral("DELETE FROM srv_audit"));
+        if (!cleared.ok) {
+            *error = cleared.error;
+            return false;
+        }
     }
     guard.done = true;
     return true;
@@ -252,6 +278,8 @@ bool Administration::addUser(const QString &login, const QString &password, Role
         *error = QStringLiteral("The user '%1' already exists.").arg(login);
         return false;
     }
+    if (!validPassword(password, error))
+        return false;
     return inTransaction([&](QString *why) {
         if (!run(QStringLiteral("INSERT INTO srv_db_logins (name, password) VALUES (?, ?)"), {login, randomPassword()}, why))
             return false;
@@ -270,7 +298,7 @@ bool Administration::setPassword(const QString &login, const QString &password, 
 {
     const auto digest = digestOf(password, error);
     const auto id = digest ? userId(login, error) : std::nullopt;
-    return id && storePasswordDigest(d->db(), *id, *digest, error);
+    return id && validPassword(password, error) && storePasswordDigest(d->db(), *id, *digest, error);
 }
 
 bool Administration::setPasswordChanged(const QString &login, const QDate &date, QString *error)
@@ -381,6 +409,11 @@ bool Administration::forEachTraceEntry(const std::function<void(const TraceEntry
         return true;
     *error = d->failure(query).error;
     return false;
+}
+
+std::optional<QList<AuditEntry>> Administration::audit(const AuditFilter &filter, QString *error)
+{
+    return readAudit(d->db(), filter, error);
 }
 
 bool Administration::forEachLogEntry(const std::function<void(const LogEntry &)> &visit, QString *error)

@@ -2,6 +2,7 @@
 // administrator's tool and the tests share.
 #pragma once
 
+#include "Audit.h"
 #include "Result.h"
 
 #include <QDate>
@@ -100,6 +101,8 @@ public:
     /// The same as stored, for listings of any length: the UTF-8 texts of id_log, log_date, [table], row_id,
     /// descr, OLM_User and comp (a null view for NULL), valid during the call.
     bool forEachStoredLogRow(const std::function<void(const QByteArrayView (&row)[7])> &visit, QString *error);
+    /// The server's audit trail, oldest first.
+    std::optional<QList<AuditEntry>> audit(const AuditFilter &filter, QString *error);
 
     /// Runs one statement with every right (T-SQL front included).
     Outcome execute(const QString &statement, const QVariantList &params = {});

@@ -21,6 +21,14 @@ Outcome run(SessionPrivate &session, const QString &sql, const QVariantList &val
     return {};
 }
 
+// The journal procedures work on the signed-in user's own groups only.
+std::optional<Outcome> refuseForeignGroup(const SessionPrivate &session, const QVariant &group)
+{
+    if (group.isNull() || session.mayGroup(group.toLongLong()))
+        return std::nullopt;
+    return Outcome::failure(QStringLiteral("The group %1 is not one of your groups; nothing was changed.").arg(group.toLongLong()));
+}
+
 Outcome withRows(qint64 rows)
 {
     Outcome outcome;
@@ -32,6 +40,8 @@ Outcome withRows(qint64 rows)
 
 Outcome sortJournal(ProcedureContext &context, const QVariantList &a)
 {
+    if (auto refused = refuseForeignGroup(context.session, a.at(0)))
+        return *refused;
     Query query(context.session.ownStatements(),
                 QStringLiteral("SELECT m.primech, m.dopusk_izm, m.id_estimation_other, m.id_mark_mag, m.id_group, "
                                "m.id_student, m.id_examination, m.id_discipline, m.id_estimation, m.id_semester, "
@@ -51,6 +61,8 @@ Outcome sortJournal(ProcedureContext &context, const QVariantList &a)
 Outcome insertJournalRows(ProcedureContext &context, const QVariantList &a)
 {
     SessionPrivate &session = context.session;
+    if (auto refused = refuseForeignGroup(session, a.at(0)))
+        return *refused;
     if (a.at(0).isNull() || a.at(1).isNull() || a.at(2).isNull())
         return Outcome::failure(QStringLiteral("InsertInto_SORT_MARK_MAG_2 needs a group, a semester and a student."));
     const int mode = a.at(3).toInt();
@@ -103,6 +115,8 @@ Outcome deleteJournalRows(ProcedureContext &context, const QVariantList &a)
 
 Outcome restoreJournalRows(ProcedureContext &context, const QVariantList &a)
 {
+    if (auto refused = refuseForeignGroup(context.session, a.at(0)))
+        return *refused;
     qint64 restored = 0;
     Outcome outcome = run(
         context.session,

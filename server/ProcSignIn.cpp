@@ -18,6 +18,11 @@ namespace {
 
 // One text for a wrong login and a wrong password, so the answer tells nothing about which logins exist.
 const char wrongSignIn[] = "Неверное имя пользователя или пароль.";
+// The digest of the empty text: what the client sends for a new password left blank.
+const char emptyTextDigest[] = "D41D8CD98F00B204E9800998ECF8427E";
+// Guessing is slowed down: this many failures for one login within the window shut it for the window.
+constexpr int allowedFailures = 5;
+constexpr qint64 lockoutSeconds = 15 * 60;
 
 struct SignInRequest {
     QString login;
@@ -83,11 +88,25 @@ bool isOlderProgram(const QString &client, const QString &current)
     return false;
 }
 
+// Failures since the login's last success within the lock-out window; a lock-out answers like a wrong
+// password, so it tells nothing either.
+bool lockedOut(sqlite3 *db, const QString &login)
+{
+    Query query(db, QStringLiteral("SELECT count(*) FROM srv_attempts WHERE login = ?1 COLLATE OLM_CI AND success = 0 "
+                                   "AND attempt_date >= ?2 AND id_attempt > coalesce((SELECT max(id_attempt) FROM "
+                                   "srv_attempts WHERE login = ?1 COLLATE OLM_CI AND success = 1), 0)"));
+    query.bind({login, storedDateTime(serverNow().addSecs(-lockoutSeconds))});
+    return query.next() && query.value(0).toInt() >= allowedFailures;
+}
+
 Outcome signIn(ProcedureContext &context, const SignInRequest &request)
 {
     SessionPrivate &session = context.session;
     sqlite3 *db = session.db();
     QString error;
+    // The login matches exactly: blanks around it would pass the text comparison and then overflow the stamps.
+    if (request.login != request.login.trimmed() || lockedOut(db, request.login))
+        return Outcome::failure(QString::fromUtf8(wrongSignIn));
     const auto user = findUser(db, request.login, &error);
     if (!error.isEmpty())
         return Outcome::failure(error);
@@ -106,6 +125,16 @@ Outcome signIn(ProcedureContext &context, const SignInRequest &request)
 
     QDate changed = user->passwordChanged;
     if (!request.newDigest.isNull()) {
+        // The server sees a new password only as its digest: these two are all it can judge.
+        const QString newDigest = request.newDigest.toString();
+        if (newDigest.compare(QLatin1String(emptyTextDigest), Qt::CaseInsensitive) == 0) {
+            return answer({}, {}, user->id, passwordDaysLeft(db, changed),
+                          QStringLiteral("Новый пароль не может быть пустым."), update);
+        }
+        if (newDigest.compare(request.digest, Qt::CaseInsensitive) == 0) {
+            return answer({}, {}, user->id, passwordDaysLeft(db, changed),
+                          QStringLiteral("Новый пароль должен отличаться от прежнего."), update);
+        }
         if (!storePasswordDigest(db, user->id, request.newDigest.toString(), &error))
             return Outcome::failure(error);
         changed = serverNow().date();

@@ -194,7 +194,7 @@ Outcome runProcedure(SessionPrivate &session, const Procedure &procedure, const 
 {
     Authorizer &authorizer = session.authorizer();
     if (!authorizer.isAdministrator() && !authorizer.rights().allows(procedure.name, QStringLiteral("EXECUTE")))
-        return Outcome::failure(Denial{QStringLiteral("EXECUTE"), procedure.name}.message(session.databaseName()));
+        return Outcome::failure(Denial{QStringLiteral("EXECUTE"), procedure.name, {}}.message(session.databaseName()));
     QVariantList values;
     QString error;
     if (!bindArguments(procedure, arguments, &values, &error))

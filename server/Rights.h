@@ -28,6 +28,7 @@ private:
 struct Denial {
     QString action; ///< SELECT, INSERT, UPDATE, DELETE, EXECUTE; empty for statements no login may run
     QString object;
+    QString text;   ///< a refusal no grant can lift, worded on its own; empty for a missing right
     QString message(const QString &database) const;
 };
 
@@ -38,6 +39,8 @@ public:
     void install(sqlite3 *db);
     void setAdministrator(bool administrator) { m_administrator = administrator; }
     bool isAdministrator() const { return m_administrator; }
+    /// True for the administrator and while the server runs its own statements.
+    bool isOwner() const { return m_administrator || m_elevation > 0; }
     void setRights(Rights rights) { m_rights = std::move(rights); }
     const Rights &rights() const { return m_rights; }
     /// Views and triggers of the schema: reads through a view are checked on the view, trigger bodies run
@@ -46,6 +49,10 @@ public:
     /// Finds out which tables each view reads (by preparing it), so that a common table expression named like
     /// a view gains nothing from the view's right. Call before install().
     void learnViews(sqlite3 *db);
+    /// Finds out what each trigger's body touches, for every way a row of its table can be written, so that
+    /// only those accesses, in a statement that really writes that table, run with the owner's rights.
+    /// Call before install().
+    void learnTriggers(sqlite3 *db);
 
     /// Owner rights for the server's own statements while it lives.
     class Elevation {
@@ -79,15 +86,19 @@ private:
         QString action;
         QString object;
         QString column;
-        QString inner; // the view or trigger responsible, empty at top level
+        QString inner; // the view, trigger or common table expression responsible, empty at top level
+        QString database;
     };
+    static QString accessKey(const Access &access);
     static int callback(void *self, int action, const char *a, const char *b, const char *database, const char *inner);
-    int decide(int action, const char *a, const char *b, const char *inner);
+    int decide(int action, const char *a, const char *b, const char *database, const char *inner);
     std::optional<Denial> evaluate() const;
 
     Rights m_rights;
     QSet<QString> m_views;
     QHash<QString, QSet<QString>> m_viewTables; // lower-case view -> lower-case tables it reads
+    QHash<QString, QSet<QString>> m_viewColumns; // lower-case view -> "table.column" it reads
+    QHash<QString, QSet<QString>> m_triggerAccesses; // "ACTION\ntable" written by a statement -> access keys
     QSet<QString> m_triggers;
     bool m_administrator = false;
     int m_elevation = 0;

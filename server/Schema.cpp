@@ -12,7 +12,8 @@ namespace olm::server {
 namespace {
 
 struct Definition {
-    QStringList statements;
+    QStringList statements;      // the first layout
+    QStringList guardStatements; // what layout 3 adds (built here, where the journal's columns are known)
     QHash<QString, bool> dateColumns;
 };
 
@@ -51,12 +52,20 @@ class Builder {
 public:
     QString dateTime(const QString &name, const QString &extra = {}) { return dated(name, false, extra); }
     QString date(const QString &name) { return dated(name, true, {}); }
-    void add(const QString &statement) { m_definition.statements.append(statement); }
+    void add(const QString &statement) { m_target->append(statement); }
+    /// From now on statements go to layout 3's list.
+    void startGuards() { m_target = &m_definition.guardStatements; }
     void table(const QString &name, const QStringList &columns)
     {
+        for (const QString &column : columns) {
+            const QString first = column.section(QLatin1Char(' '), 0, 0);
+            if (first != QLatin1String("PRIMARY") && first != QLatin1String("CONSTRAINT"))
+                m_columns[name].append(first);
+        }
         add(QStringLiteral("CREATE TABLE %1 (\n  %2\n)").arg(name, columns.join(QStringLiteral(",\n  "))));
     }
     Definition take() { return std::move(m_definition); }
+    QStringList columns(const QString &table) const { return m_columns.value(table); }
 
 private:
     QString dated(const QString &name, bool dateOnly, const QString &extra)
@@ -68,6 +77,8 @@ private:
                  QLatin1String(dateCollation), extra.isEmpty() ? QString() : QLatin1Char(' ') + extra);
     }
     Definition m_definition;
+    QStringList *m_target = &m_definition.statements;
+    QHash<QString, QStringList> m_columns;
 };
 
 void addCatalogues(Builder &b)
@@ -196,6 +207,77 @@ void addViews(Builder &b)
                          "FROM srv_user_groups ug JOIN [group] g ON g.id_group = ug.id_group"));
 }
 
+// The server's own record of every change to the journal and of every procedure call.
+void addAuditTable(Builder &b)
+{
+    b.table(QStringLiteral("srv_audit"),
+            {key(QStringLiteral("id_audit")), b.dateTime(QStringLiteral("audit_date")), QStringLiteral("login NVARCHAR(128)"),
+             QStringLiteral("action NVARCHAR(16)"), QStringLiteral("[table] NVARCHAR(64)"), QStringLiteral("row_id INTEGER"),
+             QStringLiteral("[column] NVARCHAR(64)"), QStringLiteral("old_value NVARCHAR"), QStringLiteral("new_value NVARCHAR")});
+    b.add(QStringLiteral("CREATE INDEX srv_audit_row ON srv_audit (row_id)"));
+}
+
+// Guards that hold whoever sends the statement, the server's own procedures included: a user changes journal
+// rows of their own groups only, a client's insert gets the server's stamp, and the log keeps every entry.
+void addGuards(Builder &b)
+{
+    const QString refuse = QStringLiteral("BEGIN SELECT RAISE(ABORT, '%1'); END");
+    const QString foreign = refuse.arg(QStringLiteral("The row''s group is not one of your groups; nothing was changed."));
+    for (const QString &table : {QStringLiteral("mark_mag"), QStringLiteral("del_mark_mag")}) {
+        b.add(QStringLiteral("CREATE TRIGGER %1_scope_insert BEFORE INSERT ON %1 WHEN NOT olm_my_group(NEW.id_group) %2")
+                  .arg(table, foreign));
+        b.add(QStringLiteral("CREATE TRIGGER %1_scope_update BEFORE UPDATE ON %1 "
+                             "WHEN NOT olm_my_group(OLD.id_group) OR NOT olm_my_group(NEW.id_group) %2")
+                  .arg(table, foreign));
+        b.add(QStringLiteral("CREATE TRIGGER %1_scope_delete BEFORE DELETE ON %1 WHEN NOT olm_my_group(OLD.id_group) %2")
+                  .arg(table, foreign));
+    }
+    b.add(QStringLiteral("CREATE TRIGGER mark_mag_stamp_new AFTER INSERT ON mark_mag WHEN NOT olm_owner() BEGIN "
+                         "UPDATE mark_mag SET OLM_User = substr(olm_login(), 1, 20), OLM_Update = olm_today() "
+                         "WHERE id_mark_mag = NEW.id_mark_mag; END"));
+    const QString kept = refuse.arg(QStringLiteral("The table ''OLM_LOG'' only takes new entries; nothing was changed."));
+    b.add(QStringLiteral("CREATE TRIGGER OLM_LOG_keep_update BEFORE UPDATE ON OLM_LOG WHEN NOT olm_owner() %1").arg(kept));
+    b.add(QStringLiteral("CREATE TRIGGER OLM_LOG_keep_delete BEFORE DELETE ON OLM_LOG WHEN NOT olm_owner() %1").arg(kept));
+    // A REPLACE or upsert naming an existing entry's id would overwrite it.
+    b.add(QStringLiteral("CREATE TRIGGER OLM_LOG_keep_entries BEFORE INSERT ON OLM_LOG WHEN NOT olm_owner() "
+                         "AND EXISTS (SELECT 1 FROM OLM_LOG WHERE id_log = NEW.id_log) %1").arg(kept));
+}
+
+// Every insert, update and delete of the journal tables leaves one audit row per column it sets, changes or
+// removes, whoever sends it and however: the triggers run inside the statement itself.
+void addAudit(Builder &b)
+{
+    const QString insert = QStringLiteral("INSERT INTO srv_audit (audit_date, login, action, [table], row_id, [column], "
+                                          "old_value, new_value) SELECT olm_now(), olm_login(), '%1', '%2', %3, c, o, n "
+                                          "FROM (%4) WHERE %5; ");
+    for (const QString &table : {QStringLiteral("mark_mag"), QStringLiteral("del_mark_mag")}) {
+        QStringList inserted, updated, deleted;
+        for (const QString &column : b.columns(table)) {
+            const QString name = QString(column).remove(QLatin1Char('[')).remove(QLatin1Char(']'));
+            inserted.append(QStringLiteral("SELECT '%1' AS c, NULL AS o, NEW.%2 AS n").arg(name, column));
+            updated.append(QStringLiteral("SELECT '%1' AS c, OLD.%2 AS o, NEW.%2 AS n").arg(name, column));
+            deleted.append(QStringLiteral("SELECT '%1' AS c, OLD.%2 AS o, NULL AS n").arg(name, column));
+        }
+        const QString unionAll = QStringLiteral(" UNION ALL ");
+        // quote() compares as written: the text collation would hide a change of case or of trailing blanks.
+        b.add(QStringLiteral("CREATE TRIGGER %1_audit_insert AFTER INSERT ON %1 BEGIN %2END")
+                  .arg(table, insert.arg(QStringLiteral("INSERT"), table, QStringLiteral("NEW.id_mark_mag"),
+                                         inserted.join(unionAll), QStringLiteral("n IS NOT NULL"))));
+        b.add(QStringLiteral("CREATE TRIGGER %1_audit_update AFTER UPDATE ON %1 BEGIN %2END")
+                  .arg(table, insert.arg(QStringLiteral("UPDATE"), table, QStringLiteral("NEW.id_mark_mag"),
+                                         updated.join(unionAll), QStringLiteral("quote(o) IS NOT quote(n)"))));
+        b.add(QStringLiteral("CREATE TRIGGER %1_audit_delete AFTER DELETE ON %1 BEGIN %2END")
+                  .arg(table, insert.arg(QStringLiteral("DELETE"), table, QStringLiteral("OLD.id_mark_mag"),
+                                         deleted.join(unionAll), QStringLiteral("o IS NOT NULL"))));
+    }
+    const QString kept = QStringLiteral("BEGIN SELECT RAISE(ABORT, 'The table ''srv_audit'' only takes new entries; "
+                                        "nothing was changed.'); END");
+    b.add(QStringLiteral("CREATE TRIGGER srv_audit_keep_update BEFORE UPDATE ON srv_audit WHEN NOT olm_owner() %1").arg(kept));
+    b.add(QStringLiteral("CREATE TRIGGER srv_audit_keep_delete BEFORE DELETE ON srv_audit WHEN NOT olm_owner() %1").arg(kept));
+    b.add(QStringLiteral("CREATE TRIGGER srv_audit_keep_entries BEFORE INSERT ON srv_audit WHEN NOT olm_owner() "
+                         "AND EXISTS (SELECT 1 FROM srv_audit WHERE id_audit = NEW.id_audit) %1").arg(kept));
+}
+
 void addTriggers(Builder &b)
 {
     // Who changed a journal row last, and when: written by the server, never by the client. The stamp
@@ -230,6 +312,10 @@ const Definition &definition()
         addServerTables(b);
         addViews(b);
         addTriggers(b);
+        b.startGuards();
+        addAuditTable(b);
+        addGuards(b);
+        addAudit(b);
         return b.take();
     }();
     return built;
@@ -249,6 +335,11 @@ bool run(sqlite3 *db, const QString &sql, const QVariantList &values, QString *e
 QStringList schemaStatements()
 {
     return definition().statements;
+}
+
+QStringList guardStatements()
+{
+    return definition().guardStatements;
 }
 
 const QHash<QString, bool> &dateColumns()

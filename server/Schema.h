@@ -11,10 +11,13 @@ namespace olm::server {
 
 /// Marks the file as ours (PRAGMA application_id) and its layout version (PRAGMA user_version).
 inline constexpr int applicationId = 0x4F4C4D10;
-inline constexpr int schemaVersion = 2;
+inline constexpr int schemaVersion = 3;
 
-/// The statements that create an empty database, in order.
+/// The statements that create an empty database of the first layout, in order.
 QStringList schemaStatements();
+/// Layout 3: the audit trail (srv_audit) and the triggers that scope journal changes to the user's groups,
+/// stamp new journal rows, keep OLM_LOG and srv_audit append-only and record every journal change.
+QStringList guardStatements();
 /// Date and date-time column names of every table (lower case), true for date-only columns: the front
 /// reads quoted literals compared with or stored into them in the session's DATEFORMAT.
 const QHash<QString, bool> &dateColumns();

@@ -19,6 +19,11 @@ QStringList upgradeStatements(int from)
         return {QStringLiteral("CREATE INDEX IF NOT EXISTS mark_mag_curriculum_row ON mark_mag "
                                "(id_group, id_semester, id_student, id_discipline, id_examination)"),
                 QStringLiteral("DROP INDEX IF EXISTS mark_mag_selection")};
+    case 2:
+        // Rules that hold whoever sends the statement: an audit trail written by triggers, group scoping of
+        // journal changes, server stamps on new rows, append-only log and trail. The audit triggers list the
+        // journal columns of this layout: a later step that adds a column makes them again.
+        return guardStatements();
     default:
         return {};
     }
@@ -40,6 +45,17 @@ QString newerLayoutMessage(const QString &path, int version)
         return {};
     return QStringLiteral("The database '%1' has layout version %2, newer than this program knows (%3): "
                           "use a newer program.")
+        .arg(path)
+        .arg(version)
+        .arg(schemaVersion);
+}
+
+QString olderLayoutMessage(const QString &path, int version)
+{
+    if (version >= schemaVersion)
+        return {};
+    return QStringLiteral("The database '%1' has layout version %2, older than this program needs (%3): "
+                          "the administrator runs olm-admin upgrade on it first.")
         .arg(path)
         .arg(version)
         .arg(schemaVersion);

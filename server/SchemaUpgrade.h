@@ -17,5 +17,8 @@ int storedSchemaVersion(sqlite3 *db);
 bool upgradeSchema(sqlite3 *db, int *from, QString *error);
 /// Why a file of this layout version cannot be opened by this program; empty when it can.
 QString newerLayoutMessage(const QString &path, int version);
+/// Why a user's session cannot run on a file of this older layout version (its rules would be missing); empty
+/// when it can. The administrator's sessions open older files, so that they can be looked at and upgraded.
+QString olderLayoutMessage(const QString &path, int version);
 
 } // namespace olm::server

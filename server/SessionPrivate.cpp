@@ -1,6 +1,8 @@
 // Signing a session in and running what it receives: front, rights, procedures, trace.
 #include "SessionPrivate.h"
 
+#include "Audit.h"
+#include "Clock.h"
 #include "Password.h"
 #include "Procedures.h"
 #include "Query.h"
@@ -52,8 +54,14 @@ bool SessionPrivate::signIn(const QString &login, const QString &password, bool 
         return false;
     }
     // A newer program may have changed what the procedures and the client rely on: refuse rather than guess.
-    if (const QString newer = newerLayoutMessage(m_path, storedSchemaVersion(db())); !newer.isEmpty()) {
+    const int layout = storedSchemaVersion(db());
+    if (const QString newer = newerLayoutMessage(m_path, layout); !newer.isEmpty()) {
         *error = newer;
+        return false;
+    }
+    // An older file lacks the triggers that scope, stamp and audit the journal: a user works only on the current one.
+    if (const QString older = olderLayoutMessage(m_path, layout); !administrator && !older.isEmpty()) {
+        *error = older;
         return false;
     }
     const QString loginFailed = QStringLiteral("Login failed for user '%1'.").arg(login);
@@ -61,6 +69,11 @@ bool SessionPrivate::signIn(const QString &login, const QString &password, bool 
         m_facts.login = QLatin1String(administratorLogin);
         m_authorizer.setAdministrator(true);
     } else {
+        // A login matches exactly: the text collation would ignore trailing blanks, which then end up in stamps.
+        if (login != login.trimmed()) {
+            *error = loginFailed;
+            return false;
+        }
         Query account(db(), QStringLiteral("SELECT name, password, enabled FROM srv_db_logins WHERE name = ?"));
         account.bind({login});
         const bool found = account.next();
@@ -77,14 +90,23 @@ bool SessionPrivate::signIn(const QString &login, const QString &password, bool 
         if (!rights.load(db(), m_facts.login, error))
             return false;
         m_authorizer.setRights(std::move(rights));
+        Query groups(db(), QStringLiteral("SELECT ug.id_group FROM srv_user_groups ug JOIN srv_users u "
+                                          "ON u.id_login = ug.id_login WHERE u.db_login = ? AND ug.o_z = 1"));
+        groups.bind({m_facts.login});
+        while (groups.next())
+            m_groups.insert(groups.value(0).toLongLong());
+        m_facts.groupAllowed = [this](qint64 group) { return m_groups.contains(group); };
     }
+    m_facts.isOwner = [this] { return m_authorizer.isOwner(); };
     QSet<QString> views, triggers;
     Query objects(db(), QStringLiteral("SELECT type, lower(name) FROM sqlite_master WHERE type IN ('view', 'trigger')"));
     while (objects.next())
         (objects.value(0).toString() == QLatin1String("view") ? views : triggers).insert(objects.value(1).toString());
     m_authorizer.setSchemaObjects(std::move(views), std::move(triggers));
-    if (!administrator)
+    if (!administrator) {
         m_authorizer.learnViews(db());
+        m_authorizer.learnTriggers(db());
+    }
     m_authorizer.install(db());
     return true;
 }
@@ -109,9 +131,26 @@ bool SessionPrivate::traceOn()
     return traceSwitch.next() && traceSwitch.storedBytes(0) == "1";
 }
 
+bool SessionPrivate::mayGroup(qint64 group) const
+{
+    return m_authorizer.isAdministrator() || m_groups.contains(group);
+}
+
+std::optional<Outcome> SessionPrivate::refuseIfMoved()
+{
+    // A file deleted, renamed or replaced under the session would take the write into a log nobody reads.
+    int moved = 0;
+    if (sqlite3_file_control(db(), "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK || !moved)
+        return std::nullopt;
+    return Outcome::failure(QStringLiteral("The database file '%1' was deleted, renamed or replaced while this session "
+                                           "was open; nothing was written. Sign in again.")
+                                .arg(m_path));
+}
+
 void SessionPrivate::traceStatement(const QString &text)
 {
-    if (!traceOn())
+    // A moved file's log is read by nobody: the statement itself is refused, and its trace is not written either.
+    if (!traceOn() || refuseIfMoved())
         return;
     Authorizer::Elevation owner(m_authorizer);
     recordTrace(db(), m_facts.login, text);
@@ -137,7 +176,7 @@ Outcome SessionPrivate::execute(const QString &text, const QVariantList &params)
     QString error;
     const auto translated = translate(text, params, &error);
     if (!translated) {
-        traceStatement(text);
+        traceStatement(receivedTraceText(text));
         return Outcome::failure(error);
     }
     switch (translated->kind) {
@@ -145,10 +184,10 @@ Outcome SessionPrivate::execute(const QString &text, const QVariantList &params)
         const Procedure *procedure = findProcedure(translated->procedure);
         traceStatement(procedure && !procedure->secretArguments.isEmpty()
                            ? procedureCallText(*procedure, translated->arguments)
-                           : text);
+                           : receivedTraceText(text));
         if (!procedure)
             return Outcome::failure(QStringLiteral("Could not find stored procedure '%1'.").arg(translated->procedure));
-        return runProcedure(*this, *procedure, translated->arguments);
+        return runAudited(*procedure, translated->arguments);
     }
     case tsql::Translated::Kind::SetOption:
         traceStatement(text);
@@ -160,7 +199,7 @@ Outcome SessionPrivate::execute(const QString &text, const QVariantList &params)
             m_noCount = translated->value == QLatin1String("ON");
         return {};
     case tsql::Translated::Kind::Sql: {
-        traceStatement(text);
+        traceStatement(receivedTraceText(text));
         // Logins other than the administrator read and write rows, nothing else; some of these statements
         // (REINDEX) never reach the authorizer.
         static const QStringList ownerVerbs{
@@ -190,7 +229,42 @@ Outcome SessionPrivate::callProcedure(const QString &name, const QVariantList &a
     }
     if (traceOn()) // the call's text is only written out for the trace
         traceStatement(procedureCallText(*procedure, arguments));
-    return runProcedure(*this, *procedure, arguments);
+    return runAudited(*procedure, arguments);
+}
+
+Outcome SessionPrivate::runAudited(const Procedure &procedure, const QList<tsql::Argument> &arguments)
+{
+    if (auto refused = refuseIfMoved())
+        return *refused;
+    const Outcome outcome = runProcedure(*this, procedure, arguments);
+    // Every call reaches the audit trail, refused or not, whoever made it. A read never waits for another
+    // session's write (it runs on a snapshot), so its entry does not wait either: it is written with this
+    // session's next write, or when the session ends, if the file is busy now.
+    m_pendingCalls.append({serverNow(), m_facts.login, procedure.name, procedureCallText(procedure, arguments),
+                           outcome.ok ? QString() : outcome.error});
+    writePendingCalls(!procedure.readsOnly);
+    return outcome;
+}
+
+void SessionPrivate::writePendingCalls(bool wait)
+{
+    if (m_pendingCalls.isEmpty() || refuseIfMoved())
+        return;
+    Authorizer::Elevation owner(m_authorizer);
+    if (!wait)
+        sqlite3_busy_timeout(db(), 0);
+    qsizetype written = 0;
+    while (written < m_pendingCalls.size() && recordProcedureCall(db(), m_pendingCalls.at(written)))
+        ++written;
+    m_pendingCalls.remove(0, written);
+    if (!wait)
+        m_connection->setBusyTimeout(m_connection->busyTimeout());
+}
+
+SessionPrivate::~SessionPrivate()
+{
+    if (m_connection)
+        writePendingCalls(true);
 }
 
 Outcome SessionPrivate::runSql(const QString &sql, const QVariantList &params)
@@ -228,6 +302,11 @@ Outcome SessionPrivate::runSql(const QString &sql, const QVariantList &params)
     Query &query = kept ? *reused : *fresh;
     if (!query.bind(params))
         return failure(query);
+    if (!query.isReadOnly()) {
+        if (auto refused = refuseIfMoved())
+            return *refused;
+        writePendingCalls(true);
+    }
     Outcome outcome;
     if (query.columnCount() > 0) {
         ResultSet rows = query.readAll();

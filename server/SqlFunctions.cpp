@@ -64,6 +64,23 @@ void loginFunction(sqlite3_context *context, int, sqlite3_value **)
     resultText(context, factsOf(context)->login);
 }
 
+void ownerFunction(sqlite3_context *context, int, sqlite3_value **)
+{
+    const SessionFacts *facts = factsOf(context);
+    sqlite3_result_int(context, !facts->isOwner || facts->isOwner() ? 1 : 0);
+}
+
+// Not the owner's exemption: the server's own procedures are scoped to the signed-in user's groups too.
+// A row that names no group is no group's: no selection shows it, and it can enter a group only through a
+// change that this same check judges by the group it enters (a pasted row gets its group that way).
+void myGroupFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    const SessionFacts *facts = factsOf(context);
+    const bool allowed = !facts->groupAllowed || sqlite3_value_type(argv[0]) == SQLITE_NULL
+        || facts->groupAllowed(sqlite3_value_int64(argv[0]));
+    sqlite3_result_int(context, allowed ? 1 : 0);
+}
+
 void nowFunction(sqlite3_context *context, int, sqlite3_value **)
 {
     resultText(context, storedDateTime(serverNow()));
@@ -199,6 +216,8 @@ bool registerFunctions(sqlite3 *db, const SessionFacts *facts)
         && sqlite3_create_function_v2(db, "olm_now", 0, flags, data, nowFunction, nullptr, nullptr, nullptr) == SQLITE_OK
         && sqlite3_create_function_v2(db, "getdate", 0, flags, data, nowFunction, nullptr, nullptr, nullptr) == SQLITE_OK
         && sqlite3_create_function_v2(db, "olm_today", 0, flags, data, todayFunction, nullptr, nullptr, nullptr) == SQLITE_OK
+        && sqlite3_create_function_v2(db, "olm_owner", 0, flags, data, ownerFunction, nullptr, nullptr, nullptr) == SQLITE_OK
+        && sqlite3_create_function_v2(db, "olm_my_group", 1, flags, data, myGroupFunction, nullptr, nullptr, nullptr) == SQLITE_OK
         && sqlite3_create_collation_v2(db, textCollation, SQLITE_UTF8, nullptr, textCompare, nullptr) == SQLITE_OK
         && sqlite3_create_collation_v2(db, dateCollation, SQLITE_UTF8, nullptr, dateCompare, nullptr) == SQLITE_OK;
 }

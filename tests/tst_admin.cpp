@@ -64,8 +64,10 @@ private slots:
     void configRefusesMistakes_data();
     void configRefusesMistakes();
     void traceAndLog();
+    void upgradeBringsAnOlderLayoutUp_data();
     void upgradeBringsAnOlderLayoutUp();
     void newerDatabaseIsRefused();
+    void auditShow();
     void queryPrintsRowsAndErrors();
     void usageMistakes_data();
     void usageMistakes();
@@ -174,6 +176,10 @@ void TestAdmin::initCreatesDatabaseAndSettings()
     QVERIFY_RUN(admin({"init", folder, "--demo"}));
     const QString database = folder + QStringLiteral("/Data/olm.sqlite");
     QVERIFY(QFile::exists(database));
+    // Both hold passwords: nobody but their owner may read them.
+    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
+    QCOMPARE(QFile::permissions(database) & others, QFileDevice::Permissions());
+    QCOMPARE(QFile::permissions(folder + QStringLiteral("/Data/OLM")) & others, QFileDevice::Permissions());
     QCOMPARE(admin({"settings", "show", folder + QStringLiteral("/Data/OLM")}).out,
              QStringLiteral("user: olm_boot\npassword: Boot2016\nserver: embedded\ncatalog: olm.sqlite\n"));
     // What the settings file says is what opens the bootstrap session.
@@ -197,7 +203,7 @@ void TestAdmin::initCreatesDatabaseAndSettings()
 void TestAdmin::userCommands()
 {
     QVERIFY_RUN(admin({"user", "add", m_db, "ivanova", "--password", "Start_123"}));
-    QVERIFY_RUN(admin({"user", "add", m_db, "guest", "--password", "guest", "--read-only"}));
+    QVERIFY_RUN(admin({"user", "add", m_db, "guest", "--password", "guest_1", "--read-only"}));
     QVERIFY_RUN(admin({"user", "groups", m_db, "ivanova", "3", "1"}));
     const Run list = admin({"user", "list", m_db});
     QVERIFY_RUN(list);
@@ -212,7 +218,7 @@ void TestAdmin::userCommands()
     QVERIFY(session);
     QCOMPARE(scalar(*session, QStringLiteral("SELECT count(*) FROM group_form WHERE id_login = 6")).toInt(), 2);
     QVERIFY_OK(session->execute(QStringLiteral("UPDATE mark_mag SET p35 = '1' WHERE id_mark_mag = 1")));
-    auto reader = signIn(m_db, QStringLiteral("guest"), QStringLiteral("guest"));
+    auto reader = signIn(m_db, QStringLiteral("guest"), QStringLiteral("guest_1"));
     QVERIFY(reader);
     QVERIFY(!reader->execute(QStringLiteral("UPDATE mark_mag SET p35 = '1' WHERE id_mark_mag = 1")).ok);
 
@@ -239,6 +245,13 @@ void TestAdmin::userCommandsRefuseMistakes_data()
     QTest::newRow("login with a blank") << QStringList{"add", "a b", "--password", "x"}
                                         << "A login is 1 to 20 letters, digits, '_', '.' or '-': 'a b' is not one.";
     QTest::newRow("unknown user") << QStringList{"passwd", "nobody", "--password", "x"} << "There is no user 'nobody'.";
+    // Only what the sign-in window lets a user type.
+    const QString passwordRule = QStringLiteral("A password is 6 to 20 Latin letters, digits or '_'.");
+    QTest::newRow("password of one character") << QStringList{"add", "ivanova", "--password", "x"} << passwordRule;
+    QTest::newRow("password of five") << QStringList{"passwd", "petrova", "--password", "abc12"} << passwordRule;
+    QTest::newRow("password of 21") << QStringList{"add", "ivanova", "--password", "abcdefghij01234567890"} << passwordRule;
+    QTest::newRow("password with a blank") << QStringList{"add", "ivanova", "--password", "abc 12345"} << passwordRule;
+    QTest::newRow("Cyrillic password") << QStringList{"passwd", "petrova", "--password", "пароль123"} << passwordRule;
     QTest::newRow("unknown group") << QStringList{"groups", "petrova", "99"} << "There is no group 99.";
     QTest::newRow("group not a number") << QStringList{"groups", "petrova", "one"} << "'one' is not a group id.";
     QTest::newRow("block without message") << QStringList{"block", "petrova"} << "user block: wrong arguments; see olm-admin --help.";
@@ -341,36 +354,82 @@ void TestAdmin::traceAndLog()
     QVERIFY(entries.at(2).contains(QLatin1String("\t13\tsecond\t")));
 }
 
+namespace {
+// Everything the layout consists of, as olm-admin prints it.
+const char layoutQuery[] = "SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY type, name";
+// Triggers of the first layout; every other one came with layout 3.
+const char firstLayoutTriggers[] = "'mark_mag_stamp', 'mark_mag_archive', 'del_mark_mag_forget'";
+} // namespace
+
+void TestAdmin::upgradeBringsAnOlderLayoutUp_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::newRow("layout 1") << 1;
+    QTest::newRow("layout 2") << 2;
+}
+
 void TestAdmin::upgradeBringsAnOlderLayoutUp()
 {
-    // The first layout: only the (group, semester, student) index on the journal.
-    for (const char *statement : {"DROP INDEX mark_mag_curriculum_row",
-                                  "CREATE INDEX mark_mag_selection ON mark_mag (id_group, id_semester, id_student)",
-                                  "PRAGMA user_version = 1"})
-        QVERIFY_RUN(admin({"query", m_db, statement}));
+    QFETCH(int, from);
+    // Layout 2 had no audit trail and none of the triggers that guard the journal and the log.
+    const Run triggers = admin({"query", m_db, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger' "
+                                                              "AND name NOT IN (%1) ORDER BY name")
+                                                   .arg(QLatin1String(firstLayoutTriggers))});
+    QVERIFY_RUN(triggers);
+    const QStringList guards = triggers.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(1);
+    QVERIFY(guards.contains(QLatin1String("mark_mag_audit_update")) && guards.contains(QLatin1String("OLM_LOG_keep_delete")));
+    for (const QString &trigger : guards)
+        QVERIFY_RUN(admin({"query", m_db, QStringLiteral("DROP TRIGGER %1").arg(trigger)}));
+    QVERIFY_RUN(admin({"query", m_db, "DROP TABLE srv_audit"}));
+    QVERIFY_RUN(admin({"query", m_db, "PRAGMA user_version = 2"}));
     const QString indexes = QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'mark_mag' "
                                            "AND sql IS NOT NULL ORDER BY name");
-    QCOMPARE(admin({"query", m_db, indexes}).out, QStringLiteral("name\nmark_mag_selection\n"));
+    if (from == 1) {
+        // The first layout: only the (group, semester, student) index on the journal.
+        for (const char *statement : {"DROP INDEX mark_mag_curriculum_row",
+                                      "CREATE INDEX mark_mag_selection ON mark_mag (id_group, id_semester, id_student)",
+                                      "PRAGMA user_version = 1"})
+            QVERIFY_RUN(admin({"query", m_db, statement}));
+        QCOMPARE(admin({"query", m_db, indexes}).out, QStringLiteral("name\nmark_mag_selection\n"));
+    }
+    const int journalRows = admin({"query", m_db, "SELECT count(*) FROM mark_mag"}).out.section(QLatin1Char('\n'), 1, 1).toInt();
+    QVERIFY(journalRows > 0);
+    // A user's session would run without the rules: it waits for the upgrade.
+    QString error;
+    QVERIFY(!olm::server::Session::open(m_db, QStringLiteral("olm_boot"), QStringLiteral("Boot2016"), &error));
+    QCOMPARE(error, QStringLiteral("The database '%1' has layout version %2, older than this program needs (3): "
+                                   "the administrator runs olm-admin upgrade on it first.").arg(m_db).arg(from));
 
     const Run upgraded = admin({"upgrade", m_db});
     QVERIFY_RUN(upgraded);
-    QCOMPARE(upgraded.out, QStringLiteral("upgraded %1 from layout version 1 to 2\n").arg(m_db));
+    QCOMPARE(upgraded.out, QStringLiteral("upgraded %1 from layout version %2 to 3\n").arg(m_db).arg(from));
     QCOMPARE(admin({"query", m_db, indexes}).out, QStringLiteral("name\nmark_mag_curriculum_row\n"));
-    QCOMPARE(admin({"query", m_db, "PRAGMA user_version"}).out, QStringLiteral("user_version\n2\n"));
+    QCOMPARE(admin({"query", m_db, "PRAGMA user_version"}).out, QStringLiteral("user_version\n3\n"));
     // A second run has nothing to do.
-    QCOMPARE(admin({"upgrade", m_db}).out, QStringLiteral("%1 has layout version 2 already\n").arg(m_db));
+    QCOMPARE(admin({"upgrade", m_db}).out, QStringLiteral("%1 has layout version 3 already\n").arg(m_db));
 
-    // A fresh database is the same as an upgraded one.
+    // A fresh database is the same as an upgraded one, and the rows stay.
     QTemporaryDir other;
     const QString fresh = freshDemoDatabase(other);
-    QCOMPARE(admin({"query", fresh, indexes}).out, QStringLiteral("name\nmark_mag_curriculum_row\n"));
-    QCOMPARE(admin({"query", fresh, "PRAGMA user_version"}).out, QStringLiteral("user_version\n2\n"));
+    QCOMPARE(admin({"query", m_db, layoutQuery}).out, admin({"query", fresh, layoutQuery}).out);
+    QCOMPARE(admin({"query", m_db, "SELECT count(*) FROM mark_mag"}).out.section(QLatin1Char('\n'), 1, 1).toInt(), journalRows);
+
+    // The rules hold on the upgraded file: changes are audited, other groups refused, the log kept.
+    auto editor = signIn(m_db, QStringLiteral("smirnova"), QStringLiteral("smirnova1"));
+    QVERIFY(editor);
+    const int own = scalar(*editor, QStringLiteral("SELECT min(id_mark_mag) FROM mark_mag WHERE id_group = 3")).toInt();
+    QVERIFY_OK(editor->execute(QStringLiteral("UPDATE mark_mag SET p35 = 'up-3' WHERE id_mark_mag = %1").arg(own)));
+    QVERIFY(admin({"audit", "show", m_db, "--row", QString::number(own)}).out.contains(QLatin1String("\tsmirnova\tUPDATE\tmark_mag\t")));
+    const olm::server::Outcome foreign = editor->execute(QStringLiteral("UPDATE mark_mag SET p35 = 'x' WHERE id_group = 1"));
+    QVERIFY(!foreign.ok);
+    QVERIFY2(foreign.error.contains(QLatin1String("is not one of your groups")), qPrintable(foreign.error));
+    QVERIFY(!editor->execute(QStringLiteral("DELETE FROM OLM_LOG")).ok);
 }
 
 void TestAdmin::newerDatabaseIsRefused()
 {
     QVERIFY_RUN(admin({"query", m_db, "PRAGMA user_version = 7"}));
-    const QString message = QStringLiteral("The database '%1' has layout version 7, newer than this program knows (2): "
+    const QString message = QStringLiteral("The database '%1' has layout version 7, newer than this program knows (3): "
                                            "use a newer program.").arg(m_db);
     QString error;
     QVERIFY(!olm::server::Session::open(m_db, QStringLiteral("olm_boot"), QStringLiteral("Boot2016"), &error));
@@ -381,7 +440,29 @@ void TestAdmin::newerDatabaseIsRefused()
     const Run upgrade = admin({"upgrade", m_db});
     QCOMPARE(upgrade.code, 1);
     QCOMPARE(upgrade.err, QStringLiteral("olm-admin: Cannot upgrade '%1': The database has layout version 7, newer "
-                                         "than this program knows (2).\n").arg(m_db));
+                                         "than this program knows (3).\n").arg(m_db));
+}
+
+void TestAdmin::auditShow()
+{
+    auto editor = signIn(m_db, QStringLiteral("petrova"), QStringLiteral("petrova1"));
+    QVERIFY(editor);
+    QVERIFY_OK(editor->execute(QStringLiteral("UPDATE mark_mag SET p35 = 'A-17' WHERE id_mark_mag = 2")));
+    QVERIFY_OK(editor->execute(QStringLiteral("EXEC SORT_2_MARK_MAG 1, 1, 1")));
+    const Run all = admin({"audit", "show", m_db});
+    QVERIFY_RUN(all);
+    QVERIFY(all.out.startsWith(QLatin1String("id\ttime\tlogin\taction\ttable\trow_id\tcolumn\told\tnew\n")));
+    QVERIFY2(all.out.contains(QLatin1String("\tpetrova\tEXECUTE\tSORT_2_MARK_MAG\tNULL\tNULL\tNULL\tEXEC SORT_2_MARK_MAG 1, 1, 1\n")),
+             qPrintable(all.out));
+    const Run row = admin({"audit", "show", m_db, "--row", "2", "--login", "petrova", "--since", "2000-01-01"});
+    QVERIFY_RUN(row);
+    QVERIFY2(row.out.contains(QLatin1String("\tpetrova\tUPDATE\tmark_mag\t2\tp35\t")) && row.out.contains(QLatin1String("\tA-17\n")),
+             qPrintable(row.out));
+    QVERIFY(!row.out.contains(QLatin1String("SORT_2_MARK_MAG")));
+    QCOMPARE(admin({"audit", "show", m_db, "--login", "sidorov"}).out.count(QLatin1Char('\n')), 1); // the header only
+    const Run badDate = admin({"audit", "show", m_db, "--since", "yesterday"});
+    QCOMPARE(badDate.code, 1);
+    QCOMPARE(badDate.err, QStringLiteral("olm-admin: 'yesterday' is not a date such as 2026-09-01 or 2026-09-01 08:30.\n"));
 }
 
 void TestAdmin::queryPrintsRowsAndErrors()

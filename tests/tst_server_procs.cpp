@@ -199,9 +199,12 @@ void TestServerProcedures::signInChangesThePassword()
     const Outcome again = boot->execute(getUserStatement(login, QStringLiteral("fresh_2030")));
     QVERIFY_OK(again);
     QCOMPARE(again.firstResult()->rows.front().at(3).toInt(), 90);
-    // Changing to the digest of an empty text is allowed as the client may send it.
-    QVERIFY_OK(boot->execute(getUserStatement(login, QStringLiteral("fresh_2030"), QString())));
-    QVERIFY_OK(boot->execute(getUserStatement(login, QString())));
+    // The digest of an empty text is refused in the message column; the password stays.
+    const Outcome empty = boot->execute(getUserStatement(login, QStringLiteral("fresh_2030"), QString()));
+    QVERIFY_OK(empty);
+    QCOMPARE(empty.firstResult()->rows.front().at(4).toString(), QStringLiteral("Новый пароль не может быть пустым."));
+    QVERIFY(!boot->execute(getUserStatement(login, QString())).ok);
+    QVERIFY_OK(boot->execute(getUserStatement(login, QStringLiteral("fresh_2030"))));
 }
 
 void TestServerProcedures::signInChecksItsArguments_data()
@@ -298,6 +301,15 @@ void TestServerProcedures::journalLoadDoesNotWaitForAnotherWriter()
     QVERIFY(!reader->execute(QStringLiteral("EXEC InsertInto_SORT_MARK_MAG_2 1,4,3,1")).ok);
     QVERIFY_OK(writer->execute(QStringLiteral("ROLLBACK")));
     QVERIFY_OK(reader->execute(QStringLiteral("EXEC InsertInto_SORT_MARK_MAG_2 1,4,3,1")));
+    // The read's audit entry waited for the lock instead of the read, and keeps its place before the writes.
+    const Outcome calls = writer->execute(QStringLiteral("SELECT [table], old_value IS NULL FROM srv_audit "
+                                                         "WHERE action = 'EXECUTE' AND login = 'petrova' ORDER BY id_audit"));
+    QVERIFY_OK(calls);
+    QStringList recorded;
+    for (const QVariantList &r : calls.firstResult()->rows)
+        recorded.append(r.at(0).toString() + (r.at(1).toBool() ? QStringLiteral(" ran") : QStringLiteral(" refused")));
+    QCOMPARE(recorded, (QStringList{QStringLiteral("SORT_2_MARK_MAG ran"), QStringLiteral("InsertInto_SORT_MARK_MAG_2 refused"),
+                                    QStringLiteral("InsertInto_SORT_MARK_MAG_2 ran")}));
 }
 
 void TestServerProcedures::editsStampUserAndDate()

@@ -497,7 +497,14 @@ void TestSignIn::passwordOutsideTheCodePageIsRefused()
     {
         const auto admin = olm::server::Administration::open(db.path(), &error);
         QVERIFY2(admin, qPrintable(error));
-        QVERIFY2(admin->setPassword(QLatin1String(DemoUsers::Editor), QStringLiteral("p?ss"), &error), qPrintable(error));
+        // olm-admin sets only what the sign-in window lets through; a user's own change reaches the server as a
+        // digest, which it cannot judge by its characters.
+        const olm::server::Outcome changed = admin->execute(
+            QStringLiteral("EXEC GET_USER '%1','%2','%3', 'OLM 16', '10.0.0.5', 'PC-101', '%1','0','34'")
+                .arg(QLatin1String(DemoUsers::Editor), DigestHex(QLatin1String(DemoUsers::EditorPassword)),
+                     DigestHex(QStringLiteral("p?ss"))));
+        QVERIFY2(changed.ok && changed.firstResult() && changed.firstResult()->rows.front().at(4).toString().isEmpty(),
+                 qPrintable(changed.error));
     }
     SignInSetup setup;
     TADOConnection connection;

@@ -514,14 +514,26 @@ void TestSignInWindow::successLoadsTheListsAndReadsDatesDayFirst()
     QCOMPARE(ownGroups, (QSet<int>{2, 4}));
     QCOMPARE(shownGroups, ownGroups);
 
-    // A date literal on this connection reads day first.
-    const int row = f.adminValue(QStringLiteral("SELECT MIN(id_mark_mag) FROM mark_mag")).toInt();
+    // A date literal on this connection reads day first (on a row of her own groups: no other may be changed).
+    const int row = f.adminValue(QStringLiteral("SELECT MIN(id_mark_mag) FROM mark_mag WHERE id_group IN (2, 4)")).toInt();
+    QVERIFY(row > 0);
     dm.ADO_YOT->Execute(QStringLiteral("UPDATE mark_mag SET p36 = '13.01.2009' WHERE id_mark_mag = %1").arg(row));
     TADOQuery readBack;
     readBack.setConnection(dm.ADO_YOT);
     readBack.setSQLText(QStringLiteral("SELECT p36 FROM mark_mag WHERE id_mark_mag = %1").arg(row));
     readBack.Open();
     QCOMPARE(readBack.Fields().first()->AsDateTime().date(), QDate(2009, 1, 13));
+    // A row of a group no longer hers is refused and keeps its date.
+    const int foreign = f.adminValue(QStringLiteral("SELECT MIN(id_mark_mag) FROM mark_mag WHERE id_group = 1")).toInt();
+    const QVariant kept = f.adminValue(QStringLiteral("SELECT p36 FROM mark_mag WHERE id_mark_mag = %1").arg(foreign));
+    bool refused = false;
+    try {
+        dm.ADO_YOT->Execute(QStringLiteral("UPDATE mark_mag SET p36 = '14.01.2009' WHERE id_mark_mag = %1").arg(foreign));
+    } catch (const std::exception &) {
+        refused = true;
+    }
+    QVERIFY(refused);
+    QCOMPARE(f.adminValue(QStringLiteral("SELECT p36 FROM mark_mag WHERE id_mark_mag = %1").arg(foreign)), kept);
 }
 
 void TestSignInWindow::expiredPasswordIsChangedThenUsed()

@@ -1,4 +1,4 @@
-// olm-admin's commands: init, settings, trace, log and query (users are in UserCommands.cpp).
+// olm-admin's commands: init, settings, trace, log, audit and query (users are in UserCommands.cpp).
 #include "AdminCommands.h"
 
 #include "CommandLine.h"
@@ -33,6 +33,7 @@ const char usage[] =
     "  olm-admin config set current-program NAME DB\n"
     "  olm-admin trace on|off|show DB\n"
     "  olm-admin log show DB\n"
+    "  olm-admin audit show DB [--row ID] [--login L] [--since DATE]\n"
     "  olm-admin query DB \"STATEMENT\" [--login L --password P]\n";
 
 int init(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -181,6 +182,49 @@ int log(const QStringList &arguments, QTextStream &out, QTextStream &err)
     return read ? 0 : fail(err, error);
 }
 
+// The server's own trail of journal changes and procedure calls; DATE is YYYY-MM-DD or YYYY-MM-DD HH:MM.
+int audit(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    const auto line = readCommandLine(arguments, {QStringLiteral("--row"), QStringLiteral("--login"), QStringLiteral("--since")},
+                                      {}, &error);
+    if (!line)
+        return fail(err, error);
+    if (line->words.size() != 2 || line->words.at(0) != QLatin1String("show"))
+        return fail(err, QStringLiteral("audit needs show and one database."));
+    server::AuditFilter filter;
+    if (line->has("--row")) {
+        bool ok = false;
+        filter.rowId = line->value("--row").toLongLong(&ok);
+        if (!ok)
+            return fail(err, QStringLiteral("'%1' is not a row id.").arg(line->value("--row")));
+    }
+    filter.login = line->value("--login");
+    if (line->has("--since")) {
+        const QString since = line->value("--since");
+        filter.since = QDateTime::fromString(since, QStringLiteral("yyyy-MM-dd HH:mm"));
+        if (!filter.since.isValid())
+            filter.since = QDate::fromString(since, Qt::ISODate).startOfDay();
+        if (!filter.since.isValid())
+            return fail(err, QStringLiteral("'%1' is not a date such as 2026-09-01 or 2026-09-01 08:30.").arg(since));
+    }
+    auto admin = server::Administration::open(line->words.at(1), &error);
+    const auto entries = admin ? admin->audit(filter, &error) : std::nullopt;
+    if (!entries)
+        return fail(err, error);
+    QList<QStringList> rows;
+    for (const server::AuditEntry &e : *entries) {
+        rows.append({QString::number(e.id), cellText(e.time), e.login, e.action, e.table, cellText(e.rowId),
+                     cellText(e.column.isEmpty() ? QVariant() : QVariant(e.column)), cellText(e.oldValue),
+                     cellText(e.newValue)});
+    }
+    printTable(out, {QStringLiteral("id"), QStringLiteral("time"), QStringLiteral("login"), QStringLiteral("action"),
+                     QStringLiteral("table"), QStringLiteral("row_id"), QStringLiteral("column"), QStringLiteral("old"),
+                     QStringLiteral("new")},
+               rows);
+    return 0;
+}
+
 int query(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     QString error;
@@ -244,6 +288,8 @@ int runAdminCommand(const QStringList &arguments, QTextStream &out, QTextStream 
         return trace(rest, out, err);
     if (command == QLatin1String("log"))
         return log(rest, out, err);
+    if (command == QLatin1String("audit"))
+        return audit(rest, out, err);
     if (command == QLatin1String("query"))
         return query(rest, out, err);
     err << "olm-admin: unknown command " << command << '\n' << usage;

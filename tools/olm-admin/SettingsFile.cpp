@@ -65,7 +65,9 @@ bool writeSettingsFile(const QString &path, const ConnectionSettings &settings, 
     if (!bytes)
         return false;
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(*bytes) == bytes->size() && file.commit())
+    // The file holds the bootstrap login's password: its owner alone may read it.
+    if (file.open(QIODevice::WriteOnly) && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        && file.write(*bytes) == bytes->size() && file.commit())
         return true;
     *error = QStringLiteral("Cannot write '%1': %2").arg(path, file.errorString());
     return false;
