@@ -76,10 +76,11 @@ private slots:
         const QIcon icon = ProgramIcon();
         QVERIFY(!icon.isNull());
         const QList<QSize> sizes = icon.availableSizes();
-        for (const int size : {16, 32, 48, 64, 128, 256})
+        // Every size is drawn for itself and present in the resources, not scaled from another one.
+        for (const int size : {16, 32, 48, 64, 128, 256}) {
             QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QString::number(size)));
-        // The small sizes are drawn for their size, not scaled down from the large one.
-        QCOMPARE(icon.pixmap(QSize(16, 16)).size(), QSize(16, 16));
+            QCOMPARE(icon.pixmap(QSize(size, size)).size(), QSize(size, size));
+        }
 
         InstallWindowIcon();
         QDialog dialog;
