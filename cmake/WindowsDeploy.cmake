@@ -3,11 +3,13 @@
 # Data/ folder there too. Packed as a ZIP and an NSIS installer into a folder the site can make writable.
 find_program(OLM_WINDEPLOYQT windeployqt HINTS "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS}" REQUIRED)
 
+# Run on the installed copies, so the gathered files land beside them (in the package's staging folder too).
 install(CODE "
-  foreach(_program \"OLM 16.exe\" olm-admin.exe)
+  set(_root \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+  foreach(_program \"$<TARGET_FILE_NAME:olm16>\" \"$<TARGET_FILE_NAME:olm-admin>\")
     execute_process(
       COMMAND \"${OLM_WINDEPLOYQT}\" --no-translations --no-system-d3d-compiler --no-opengl-sw
-              --dir \"\${CMAKE_INSTALL_PREFIX}\" \"\${CMAKE_INSTALL_PREFIX}/\${_program}\"
+              --dir \"\${_root}\" \"\${_root}/\${_program}\"
       RESULT_VARIABLE _result)
     if(NOT _result EQUAL 0)
       message(FATAL_ERROR \"windeployqt failed on \${_program}: \${_result}\")
