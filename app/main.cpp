@@ -1,10 +1,16 @@
-// The program's entry point: the window system, then the start-up sequence.
+// The program's entry point: the window system with Qt's texts in Russian and the program's icon, then the
+// start-up sequence.
+#include "app/QtTranslations.h"
 #include "app/Startup.h"
+#include "app/WindowIcon.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication qtApplication(argc, argv);
+    // Without the catalogue Qt's own texts stay English; the program still runs.
+    InstallQtTranslations();
+    InstallWindowIcon();
     return RunStartup();
 }
