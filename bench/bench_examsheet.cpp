@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <sqlite3.h>
 
@@ -95,7 +96,7 @@ bool shapeSheetDatabase(const QString &path, QString *error)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QString source = app.arguments().value(1, QDir::temp().filePath(QStringLiteral("olm-bench-large.sqlite")));
+    const QString source = QFileInfo(app.arguments().value(1, QDir::temp().filePath(QStringLiteral("olm-bench-large.sqlite")))).absoluteFilePath();
     olm::bench::LargeDatabase facts;
     QString error;
     if (!olm::bench::prepareLargeDatabase(source, &facts, &error)) {
@@ -103,10 +104,9 @@ int main(int argc, char **argv)
         return 1;
     }
     // The sheet's shape is made on a copy, so the shared database stays as the other benchmarks expect it.
-    const QString folder = QFileInfo(source).absolutePath();
+    QTemporaryDir folder;
     const QString copy = QStringLiteral("olm-bench-sheet.sqlite");
-    QDir::setCurrent(folder);
-    QFile::remove(copy);
+    QDir::setCurrent(folder.path());
     if (!QFile::copy(source, copy) || !shapeSheetDatabase(copy, &error)) {
         std::fprintf(stderr, "cannot shape the sheet database: %s\n", qPrintable(error));
         return 1;

@@ -131,7 +131,11 @@ struct SheetScript {
 void typeMark(ExamSheetWindow &sheet, const QString &text)
 {
     QTest::keyClick(sheet.MarkEdit, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(sheet.MarkEdit, text);
+    // Cyrillic letters as a keyboard layout sends them: a key event carrying the character.
+    for (const QChar c : text) {
+        QTest::sendKeyEvent(QTest::Press, sheet.MarkEdit, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, sheet.MarkEdit, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
     QTest::keyClick(sheet.MarkEdit, Qt::Key_Return);
 }
 
