@@ -96,7 +96,9 @@ bool shapeSheetDatabase(const QString &path, QString *error)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QString source = QFileInfo(app.arguments().value(1, QDir::temp().filePath(QStringLiteral("olm-bench-large.sqlite")))).absoluteFilePath();
+    const QString source =
+        QFileInfo(app.arguments().value(1, QDir::temp().filePath(QStringLiteral("olm-bench-large.sqlite"))))
+            .absoluteFilePath();
     olm::bench::LargeDatabase facts;
     QString error;
     if (!olm::bench::prepareLargeDatabase(source, &facts, &error)) {

@@ -7,14 +7,14 @@
 
 namespace {
 
-QString esc(const QString &text)
+QString sheetHtmlText(const QString &text)
 {
     return text.toHtmlEscaped();
 }
 
-QString headerRow(const QString &label, const QString &value)
+QString sheetHeaderRow(const QString &label, const QString &value)
 {
-    return QStringLiteral("<tr><td>") + esc(label) + QStringLiteral("</td><td><b>") + esc(value)
+    return QStringLiteral("<tr><td>") + sheetHtmlText(label) + QStringLiteral("</td><td><b>") + sheetHtmlText(value)
            + QStringLiteral("</b></td></tr>");
 }
 
@@ -25,22 +25,22 @@ QString examSheetHtml(const ExamSheetSelection &selection, const QList<ExamSheet
     QString html = QStringLiteral("<html><body style=\"font-family: 'DejaVu Sans'; font-size: 10pt\">"
                                   "<h2 align=\"center\">ЭКЗАМЕНАЦИОННАЯ ВЕДОМОСТЬ</h2>"
                                   "<table cellspacing=\"0\" cellpadding=\"2\">");
-    html += headerRow(QStringLiteral("Группа:"), selection.groupName);
-    html += headerRow(QStringLiteral("Дисциплина:"), selection.disciplineName);
-    html += headerRow(QStringLiteral("Форма контроля:"), selection.examinationName);
-    html += headerRow(QStringLiteral("Семестр:"), selection.semesterName);
-    html += headerRow(QStringLiteral("Преподаватель:"), selection.teacherName);
+    html += sheetHeaderRow(QStringLiteral("Группа:"), selection.groupName);
+    html += sheetHeaderRow(QStringLiteral("Дисциплина:"), selection.disciplineName);
+    html += sheetHeaderRow(QStringLiteral("Форма контроля:"), selection.examinationName);
+    html += sheetHeaderRow(QStringLiteral("Семестр:"), selection.semesterName);
+    html += sheetHeaderRow(QStringLiteral("Преподаватель:"), selection.teacherName);
     html += QStringLiteral("</table><br/><table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"3\">"
                            "<tr><th>№</th><th>Фамилия, имя, отчество</th><th>Оценка</th>"
                            "<th>Подпись преподавателя</th></tr>");
     int number = 0;
     for (const ExamSheetLine &line : lines) {
         html += QStringLiteral("<tr><td align=\"right\">") + QString::number(++number)
-                + QStringLiteral("</td><td>") + esc(line.student) + QStringLiteral("</td><td align=\"center\">")
-                + esc(line.mark) + QStringLiteral("</td><td></td></tr>");
+                + QStringLiteral("</td><td>") + sheetHtmlText(line.student) + QStringLiteral("</td><td align=\"center\">")
+                + sheetHtmlText(line.mark) + QStringLiteral("</td><td></td></tr>");
     }
     html += QStringLiteral("</table><br/><br/>"
-                           "<p>Преподаватель ______________________ / ") + esc(selection.teacherName)
+                           "<p>Преподаватель ______________________ / ") + sheetHtmlText(selection.teacherName)
             + QStringLiteral(" /</p><p>Декан ______________________ /                    /</p>"
                              "<p>Дата «____» ______________ 20___ г.</p></body></html>");
     return html;
