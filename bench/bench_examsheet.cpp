@@ -20,6 +20,7 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -47,7 +48,16 @@ const char *const SheetQuery =
 
 struct RawDatabase {
     sqlite3 *db = nullptr;
-    explicit RawDatabase(const QString &path) { sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr); }
+    explicit RawDatabase(const QString &path)
+    {
+        sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        // The server's case-blind collation, here by the bytes: the order does not matter to the timing.
+        sqlite3_create_collation(db, "OLM_CI", SQLITE_UTF8, nullptr,
+                                 [](void *, int n1, const void *a, int n2, const void *b) {
+                                     const int common = std::memcmp(a, b, size_t(std::min(n1, n2)));
+                                     return common ? common : n1 - n2;
+                                 });
+    }
     ~RawDatabase() { sqlite3_close(db); }
     bool exec(const char *sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
     int integer(const char *sql)
@@ -168,9 +178,8 @@ int main(int argc, char **argv)
     int rawRows = 0;
     const double rawTime = best([&] {
         sqlite3_stmt *stmt = nullptr;
-        // The server's own collation is not there on a raw connection: order by the bytes instead.
-        static const QByteArray rawQuery = QByteArray(SheetQuery).replace("ORDER BY s.s_fio", "ORDER BY s.s_fio COLLATE BINARY");
-        sqlite3_prepare_v2(raw.db, rawQuery.constData(), -1, &stmt, nullptr);
+        if (sqlite3_prepare_v2(raw.db, SheetQuery, -1, &stmt, nullptr) != SQLITE_OK)
+            std::fprintf(stderr, "raw query: %s\n", sqlite3_errmsg(raw.db));
         for (int i = 0; i < 4; ++i)
             sqlite3_bind_int(stmt, i + 1, keys.at(i).toInt());
         rawRows = 0;
