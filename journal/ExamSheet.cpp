@@ -5,6 +5,7 @@
 #include "journal/ExamSheetPrint.h"
 #include "toolkit/ui/Dialogs.h"
 
+#include <QCompleter>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -57,6 +58,14 @@ ExamSheetWindow::ExamSheetWindow(TADOConnection *connection, TJournalHistoryWrit
     for (const ExamSheetMark &mark : m_rows->marks())
         offered.append(QString::number(mark.key) + QStringLiteral(" — ") + mark.text);
     MarkListLabel = new QLabel(QStringLiteral("Оценки: ") + offered.join(QStringLiteral(";  ")), this);
+    // Only this form of assessment's marks complete what is typed, in the line itself: Enter stays the user's.
+    QStringList markTexts;
+    for (const ExamSheetMark &mark : m_rows->marks())
+        markTexts.append(mark.text);
+    auto *completer = new QCompleter(markTexts, MarkEdit);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setCompletionMode(QCompleter::InlineCompletion);
+    MarkEdit->setCompleter(completer);
     MarkListLabel->setWordWrap(true);
 
     PrintButton = new QPushButton(QStringLiteral("Печать…"), this);
