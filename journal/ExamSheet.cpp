@@ -106,6 +106,7 @@ void ExamSheetWindow::fillLines()
     Lines->setRowCount(int(lines.size()));
     for (int i = 0; i < lines.size(); ++i)
         showLine(i);
+    Lines->resizeColumnsToContents();
 }
 
 void ExamSheetWindow::showLine(int line)
