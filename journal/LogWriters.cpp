@@ -87,19 +87,24 @@ QString JournalChangeTemplate()
     return QStringLiteral("Поле \"<?>\" изменило значение \"<old>\" на \"<new>\".");
 }
 
+void AssignHistoryWriters(TADOUpdateHistoryExec &history, TJournalHistoryWriters &writers)
+{
+    history.OnFieldChanged = [&writers](const QString &description, TDataSet *dataSet, const QString &table,
+                                        const QString &keyField, QStringList &list) {
+        writers.LogFieldChanged(description, dataSet, table, keyField, list);
+    };
+    history.OnRecordDeleted = [&writers](const QString &description, TDataSet *dataSet, const QString &table,
+                                         const QString &keyField, QStringList &list) {
+        writers.LogRecordDeleted(description, dataSet, table, keyField, list);
+    };
+    history.OnExecuteStatements = [&writers](QStringList &list) { writers.ExecuteLogStatements(list); };
+}
+
 std::unique_ptr<TADOUpdateHistoryExec> CreateUpdateHistory(TJournalHistoryWriters &writers, QString &ComputerName,
                                                            TDataSet *ADO_SP_Sort)
 {
     auto UpdateHistory = std::make_unique<TADOUpdateHistoryExec>();
-    UpdateHistory->OnFieldChanged = [&writers](const QString &description, TDataSet *dataSet, const QString &table,
-                                               const QString &keyField, QStringList &list) {
-        writers.LogFieldChanged(description, dataSet, table, keyField, list);
-    };
-    UpdateHistory->OnRecordDeleted = [&writers](const QString &description, TDataSet *dataSet, const QString &table,
-                                                const QString &keyField, QStringList &list) {
-        writers.LogRecordDeleted(description, dataSet, table, keyField, list);
-    };
-    UpdateHistory->OnExecuteStatements = [&writers](QStringList &list) { writers.ExecuteLogStatements(list); };
+    AssignHistoryWriters(*UpdateHistory, writers);
     ComputerName = olm::platform::Platform::current().computerName(computerNameBuffer);
     UpdateHistory->setTemplate(JournalChangeTemplate());
     UpdateHistory->Attach(ADO_SP_Sort, QStringLiteral("mark_mag"), QStringLiteral("id_mark_mag"), true, true);

@@ -51,6 +51,9 @@ private:
 /// The description template of a changed journal field.
 QString JournalChangeTemplate();
 
+/// Makes writers the executor's three callbacks. writers must outlive the executor.
+void AssignHistoryWriters(TADOUpdateHistoryExec &history, TJournalHistoryWriters &writers);
+
 /// The journal window's creation step for its change history, in this order: create UpdateHistory, assign
 /// the three writers, read this computer's name into ComputerName (a buffer of 101 characters), set the
 /// template, attach to the journal dataset for mark_mag by id_mark_mag, logging changes and deletions.

@@ -348,6 +348,7 @@ void TForm2::wireEvents()
     DBGridEh1->Columns(1)->OnUpdateData = std::bind_front(&TForm2::DBGridEh1Columns1UpdateData, this);
     DBGridEh1->Columns(5)->OnUpdateData = std::bind_front(&TForm2::DBGridEh1Columns4UpdateData, this);
     DBGridEh1->Columns(6)->OnUpdateData = std::bind_front(&TForm2::DBGridEh1Columns5UpdateData, this);
+    addSheetActions();
 }
 
 void TForm2::SetStatusPanelText(int index, const QString &text)

@@ -14,6 +14,7 @@
 
 #include <memory>
 
+class QAction;
 class QFrame;
 class QLabel;
 class TADOUpdateHistoryExec;
@@ -55,6 +56,8 @@ public:
     TStatusBar *StatusBar1;
     TQZDBGridEvents *F1_QZ_DM_YOT;
     TIdIPWatch *IdIPWatch1;
+    QAction *ExamSheetAction = nullptr;
+    QAction *ExportCsvAction = nullptr;
 
     // Session values and window fields.
     QString LoginName;
@@ -144,6 +147,13 @@ private:
     /// The chord's work: the deleted rows of the selection in the restore window, or the notice that there
     /// are none.
     void openRestoreWindow();
+    /// The examination sheet of the current journal row's discipline and form of assessment (Ctrl+E and the
+    /// grid's context menu); the journal is read again when the sheet stored marks.
+    void openExamSheet();
+    /// The journal as the grid shows it, to a CSV file the user chooses.
+    void exportJournalCsv();
+    /// The grid's context menu and the Ctrl+E key, after the journal's own key and mouse handling.
+    void addSheetActions();
 
     std::unique_ptr<TJournalHistoryWriters> m_historyWriters;
     std::unique_ptr<TADOUpdateHistoryExec> m_updateHistory;

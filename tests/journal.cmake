@@ -18,3 +18,10 @@ olm_add_test(tst_journalrestore
           support/SignInSetup.cpp support/SignInSetup.h
   LIBS olm_journal olm_app olm_server
   TIMEOUT 900)
+
+# The examination sheet: marks typed with real keys, another user's change, the PDF and the CSV exports.
+olm_add_test(tst_examsheet
+  SOURCES tst_examsheet.cpp tst_journal_fixture.h support/TestDatabase.cpp support/TestDatabase.h
+          support/SignInSetup.cpp support/SignInSetup.h
+  LIBS olm_journal olm_app olm_server
+  TIMEOUT 900)
