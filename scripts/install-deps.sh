@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages the build, the tests and the demo need; skips what is already there.
 set -euo pipefail
 pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-odbc
-      libsqlite3-dev unixodbc-dev tdsodbc libgl-dev fonts-dejavu-core xauth xvfb)
+      libsqlite3-dev unixodbc-dev tdsodbc odbcinst postgresql-15 odbc-postgresql libgl-dev fonts-dejavu-core
+      xauth xvfb)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
