@@ -23,12 +23,12 @@ struct DataSourceParts {
 };
 DataSourceParts splitDataSource(const QString &dataSource);
 
-/// The keys of an OLE DB connection string ("Provider=...;Password=...;User ID=..."); names are matched
-/// without regard to case, values keep their text (a value may be empty).
 /// The connection string the client opens its connections with (bootstrap and the user's own).
 QString clientConnectionString(const QString &userId, const QString &password, const QString &catalog,
                                const QString &dataSource);
 
+/// The keys of an OLE DB connection string ("Provider=...;Password=...;User ID=..."); names are matched
+/// without regard to case, values keep their text (a value may be empty).
 class TConnectionString {
 public:
     static TConnectionString parse(const QString &text);
