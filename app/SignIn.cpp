@@ -156,12 +156,7 @@ QString DigestHex(const QString &text)
 
 QString connectionStringOf(const TFirstConnectInfo &info)
 {
-    return QStringLiteral("Provider=SQLOLEDB.1;Password=") + info.Password
-        + QStringLiteral(";Persist Security Info=True;User ID=") + info.UserId
-        + QStringLiteral(";Initial Catalog=") + info.Catalog + QStringLiteral(";Data Source=") + info.Server
-        + QStringLiteral(";Use Procedure for Prepare=1;Auto Translate=True;")
-        + QStringLiteral("Packet Size=4096;Use Encryption for Data=False;")
-        + QStringLiteral("Tag with column collation when possible=False");
+    return clientConnectionString(info.UserId, info.Password, info.Catalog, info.Server);
 }
 
 QString newPasswordArgument(const QString &newPassword)

@@ -1,5 +1,6 @@
 // Timing of the dataset layer against a bare QSqlQuery loop over the same rows, measured in one run: opening
 // a 10,000-row result, scrolling it, and looking up 10,000 values in a 2,000-row list.
+#include "backends/embedded/EmbeddedBackend.h"
 #include "server/Database.h"
 #include "server/Session.h"
 #include "toolkit/data/ADODB.h"
@@ -70,6 +71,7 @@ void report(const char *what, double ms, double bare)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    registerEmbeddedBackend();
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("bench.sqlite"));
     QString error;

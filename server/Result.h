@@ -1,51 +1,15 @@
-// What a database server answers to one statement or procedure call: the wire contract that the embedded
-// server and the SQL Server backend both produce, and that the client's dataset layer consumes.
+// What the embedded server answers to one statement or procedure call: the dataset layer's own result types
+// (its backend seam), which the server produces directly so that its adapter hands them over as they are.
+// Error texts are worded like SQL Server's ("Login failed for user 'x'.", "The UPDATE permission was denied
+// on the object 'mark_mag', database 'olm', schema 'dbo'.").
 #pragma once
 
-#include <QList>
-#include <QMetaType>
-#include <QString>
-#include <QVariant>
-
-#include <vector>
+#include "toolkit/data/DbResult.h"
 
 namespace olm::server {
 
-/// One column of a result set.
-struct ColumnInfo {
-    QString name;                                  ///< as the statement names it (alias or column name)
-    QMetaType::Type type = QMetaType::QString;     ///< Int, LongLong, Double, Bool, QString, QDate, QDateTime, QByteArray
-    int size = 0;                                  ///< declared length of text columns, 0 when unknown or unlimited
-    bool autoIncrement = false;                    ///< the table's identity column
-    bool readOnly = false;                         ///< computed or identity: the client cannot write it
-    QString baseTable;                             ///< table the column comes from, empty for expressions
-};
-
-/// Rows of one SELECT (or of a procedure's SELECT). Values are typed as the columns say; SQL NULL is a null
-/// QVariant of the column's type.
-struct ResultSet {
-    QList<ColumnInfo> columns;
-    std::vector<QVariantList> rows;
-};
-
-/// The outcome of one statement text or procedure call. Errors are values here: ok false and the server's
-/// own message text in error, worded like SQL Server's ("Login failed for user 'x'.", "The UPDATE permission
-/// was denied on the object 'mark_mag', database 'olm', schema 'dbo'.").
-struct Outcome {
-    bool ok = true;
-    QString error;
-    std::vector<ResultSet> resultSets;   ///< in the order the server produced them; empty for plain commands
-    qint64 rowsAffected = -1;            ///< of the last INSERT/UPDATE/DELETE, -1 when none ran
-    QVariant returnValue;                ///< a procedure's return value (int), null for statements
-
-    static Outcome failure(const QString &text)
-    {
-        Outcome o;
-        o.ok = false;
-        o.error = text;
-        return o;
-    }
-    const ResultSet *firstResult() const { return resultSets.empty() ? nullptr : &resultSets.front(); }
-};
+using olm::dataset::ColumnInfo;
+using olm::dataset::Outcome;
+using olm::dataset::ResultSet;
 
 } // namespace olm::server

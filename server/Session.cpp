@@ -2,6 +2,7 @@
 #include "Session.h"
 
 #include "SessionPrivate.h"
+#include "StatementDeadline.h"
 
 namespace olm::server {
 
@@ -27,14 +28,32 @@ Session::Session(std::unique_ptr<SessionPrivate> d)
 
 Session::~Session() = default;
 
+namespace {
+
+Outcome withinDeadline(const StatementDeadline &deadline, Outcome outcome)
+{
+    if (deadline.fired() && !outcome.ok)
+        return Outcome::failure(StatementDeadline::timeoutText());
+    return outcome;
+}
+
+} // namespace
+
 Outcome Session::execute(const QString &statement, const QVariantList &params)
 {
-    return d->execute(statement, params);
+    const StatementDeadline deadline(d->db(), m_commandTimeout);
+    return withinDeadline(deadline, d->execute(statement, params));
 }
 
 Outcome Session::callProcedure(const QString &name, const QVariantList &args)
 {
-    return d->callProcedure(name, args);
+    const StatementDeadline deadline(d->db(), m_commandTimeout);
+    return withinDeadline(deadline, d->callProcedure(name, args));
+}
+
+void Session::setCommandTimeout(int milliseconds)
+{
+    m_commandTimeout = milliseconds;
 }
 
 QString Session::login() const

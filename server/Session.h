@@ -41,10 +41,14 @@ public:
     QString databasePath() const;
     /// How long a statement waits for another session's write lock before it fails (5000 ms at open).
     void setBusyTimeout(int milliseconds);
+    /// How long one execute() or callProcedure() may run before it is stopped and fails with
+    /// "Query timeout expired" (0, the default: no limit). The session stays usable afterwards.
+    void setCommandTimeout(int milliseconds);
 
 private:
     explicit Session(std::unique_ptr<SessionPrivate> d);
     std::unique_ptr<SessionPrivate> d;
+    int m_commandTimeout = 0;
 };
 
 } // namespace olm::server

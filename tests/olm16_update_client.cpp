@@ -4,6 +4,8 @@
 // Arguments: LOGIN PASSWORD PORT. The client itself reads no arguments; only this test build does.
 #include "app/Startup.h"
 #include "app/Unit10.h"
+#include "backends/embedded/EmbeddedBackend.h"
+#include "backends/odbc/OdbcBackend.h"
 #include "platform/FakePlatform.h"
 #include "toolkit/ui/Dialogs.h"
 
@@ -18,6 +20,9 @@
 int main(int argc, char *argv[])
 {
     QApplication qtApplication(argc, argv);
+    // The backends the client itself registers.
+    registerEmbeddedBackend();
+    registerOdbcBackend();
     const QStringList arguments = QCoreApplication::arguments();
     bool portRead = false;
     const quint16 port = arguments.value(3).toUShort(&portRead);

@@ -10,6 +10,6 @@ olm_add_test(tst_signinwindow SOURCES tst_signinwindow.cpp ${_olm_signin_support
 olm_add_test(tst_selfupdate SOURCES tst_selfupdate.cpp support/LoopbackHttpServer.cpp support/SignInSetup.cpp
   LIBS olm_app olm_server TIMEOUT 300)
 add_executable(olm16-update-client olm16_update_client.cpp)
-target_link_libraries(olm16-update-client PRIVATE olm_startup Qt6::Test)
+target_link_libraries(olm16-update-client PRIVATE olm_startup olm_backend_embedded olm_backend_odbc Qt6::Test)
 set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/tst_selfupdate.cpp APPEND PROPERTY
   COMPILE_DEFINITIONS OLM16_UPDATE_CLIENT="$<TARGET_FILE:olm16-update-client>")

@@ -69,6 +69,7 @@ private slots:
     void newerDatabaseIsRefused();
     void auditShow();
     void queryPrintsRowsAndErrors();
+    void pingSignsInWithTheSettingsFile();
     void usageMistakes_data();
     void usageMistakes();
 
@@ -493,6 +494,37 @@ void TestAdmin::queryPrintsRowsAndErrors()
     const Run syntax = admin({"query", m_db, "SELEC 1"});
     QCOMPARE(syntax.code, 1);
     QCOMPARE(syntax.err, QStringLiteral("olm-admin: Incorrect syntax near 'SELEC'.\n"));
+}
+
+void TestAdmin::pingSignsInWithTheSettingsFile()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("pinged"));
+    QVERIFY_RUN(admin({"init", folder}));
+    const QString settings = folder + QStringLiteral("/Data/OLM");
+    const Run ok = admin({"ping", settings});
+    QVERIFY_RUN(ok);
+    QCOMPARE(ok.out, QStringLiteral("connected to embedded, catalog olm.sqlite, as olm_boot\n"));
+
+    // The bootstrap login may run nothing but GET_USER, so a ping that gets in has called nothing.
+    const QString wrong = folder + QStringLiteral("/Data/OLM-wrong");
+    QVERIFY_RUN(admin({"settings", "write", wrong, "--user", "olm_boot", "--password", "nope", "--server", "embedded",
+                       "--catalog", "olm.sqlite"}));
+    const Run refused = admin({"ping", wrong});
+    QCOMPARE(refused.code, 1);
+    QCOMPARE(refused.err, QStringLiteral("olm-admin: Login failed for user 'olm_boot'.\n"));
+    QCOMPARE(refused.out, QString());
+
+    // A server reached through ODBC answers with its own text, without the driver's tags.
+    const QString unreachable = m_dir.filePath(QStringLiteral("unreachable"));
+    QVERIFY_RUN(admin({"settings", "write", unreachable, "--user", "u", "--password", "p", "--server", "127.0.0.1,1",
+                       "--catalog", "olm"}));
+    const Run down = admin({"ping", unreachable});
+    QCOMPARE(down.code, 1);
+    QVERIFY2(down.err.startsWith(QLatin1String("olm-admin: ")) && !down.err.contains(QLatin1String("olm-admin: [")),
+             qPrintable(down.err));
+
+    QCOMPARE(admin({"ping", m_dir.filePath(QStringLiteral("missing"))}).code, 1);
+    QCOMPARE(admin({"ping"}).err, QStringLiteral("olm-admin: ping needs one settings file.\n"));
 }
 
 void TestAdmin::usageMistakes_data()

@@ -2,6 +2,7 @@
 // logins of the demo users (got as the client gets them, through GET_USER), and connections on them.
 #pragma once
 
+#include "backends/embedded/EmbeddedBackend.h"
 #include "server/Database.h"
 #include "server/Schema.h"
 #include "tests/support/DemoUsers.h"

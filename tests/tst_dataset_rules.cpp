@@ -1,13 +1,15 @@
 // The dataset layer's exact-text rules on their own: connection strings and their ODBC form, the standard
 // and display texts of values, conversions and their error texts, driver message prefixes, and the
 // statements that write a record back.
+#include "backends/odbc/OdbcConnectionString.h"
+#include "backends/odbc/OdbcDrivers.h"
 #include "toolkit/data/Backend.h"
-#include "toolkit/data/BackendKinds.h"
 #include "toolkit/data/Exceptions.h"
 #include "toolkit/data/FieldValue.h"
 #include "toolkit/data/WriteBack.h"
 #include "tests/support/TestMain.h"
 
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace olm::dataset;
@@ -115,7 +117,39 @@ private slots:
     {
         QFETCH(QString, connection);
         QFETCH(QString, odbc);
-        QCOMPARE(::odbcConnectionString(TConnectionString::parse(connection)), odbc);
+        QCOMPARE(olm::odbc::odbcConnectionString(TConnectionString::parse(connection), QStringLiteral("FreeTDS")), odbc);
+    }
+
+    void odbcDriverChoice()
+    {
+        using namespace olm::odbc;
+        QCOMPARE(newestSqlServerDriver({QStringLiteral("SQL Server"), QStringLiteral("ODBC Driver 17 for SQL Server"),
+                                        QStringLiteral("ODBC Driver 18 for SQL Server"),
+                                        QStringLiteral("SQL Server Native Client 11.0"), QStringLiteral("FreeTDS")}),
+                 QStringLiteral("ODBC Driver 18 for SQL Server"));
+        QCOMPARE(newestSqlServerDriver({QStringLiteral("SQL Server"), QStringLiteral("SQL Server Native Client 10.0"),
+                                        QStringLiteral("SQL Server Native Client 11.0")}),
+                 QStringLiteral("SQL Server Native Client 11.0"));
+        QCOMPARE(newestSqlServerDriver({QStringLiteral("SQL Server"), QStringLiteral("PostgreSQL Unicode")}),
+                 QStringLiteral("SQL Server"));
+        QCOMPARE(newestSqlServerDriver({QStringLiteral("FreeTDS"), QStringLiteral("ODBC Driver 9 for Oracle")}), QString());
+        QCOMPARE(chooseDriver(QStringLiteral(" ODBC Driver 17 for SQL Server ")), QStringLiteral("ODBC Driver 17 for SQL Server"));
+#ifndef Q_OS_WIN
+        QCOMPARE(chooseDriver(QString()), QStringLiteral("FreeTDS"));
+#endif
+
+        // Microsoft's drivers take the port after a comma and encrypt unless the connection says not to.
+        const TConnectionString remote = TConnectionString::parse(ole.arg("pw", "u", "olm", "srv01\\SQLEXPRESS,1500"));
+        QCOMPARE(olm::odbc::odbcConnectionString(remote, QStringLiteral("ODBC Driver 18 for SQL Server")),
+                 QStringLiteral("Driver=ODBC Driver 18 for SQL Server;Server=srv01\\SQLEXPRESS,1500;Database=olm;UID=u;"
+                                "PWD=pw;Encrypt=no;"));
+        // A Driver key names the driver whatever the environment says.
+        qputenv(driverVariable, "ODBC Driver 17 for SQL Server");
+        const auto restore = qScopeGuard([] { qunsetenv(driverVariable); });
+        QVERIFY(olm::odbc::odbcConnectionString(remote).startsWith(QLatin1String("Driver=ODBC Driver 17 for SQL Server;")));
+        QCOMPARE(olm::odbc::odbcConnectionString(TConnectionString::parse(QStringLiteral("Server=h,5432;Database=d;UID=u;PWD=p;"
+                                                                              "Driver=PostgreSQL Unicode"))),
+                 QStringLiteral("Driver=PostgreSQL Unicode;Server=h;Port=5432;Database=d;UID=u;PWD=p;"));
     }
 
     void connectionStringKeys()
@@ -147,6 +181,14 @@ private slots:
         QTest::newRow("none") << "Invalid object name 'x'." << "Invalid object name 'x'.";
         QTest::newRow("brackets inside the text") << "[FreeTDS][SQL Server]Invalid column name '[p35]'."
                                                   << "Invalid column name '[p35]'.";
+        QTest::newRow("records joined by a space")
+            << "[FreeTDS][SQL Server]Login failed for user 'u'. [FreeTDS][SQL Server]Unable to connect to data source"
+            << "Login failed for user 'u'. Unable to connect to data source";
+        QTest::newRow("Microsoft's driver")
+            << "[Microsoft][ODBC Driver 18 for SQL Server][SQL Server]Query timeout expired"
+            << "Query timeout expired";
+        QTest::newRow("records on lines") << "[unixODBC][FreeTDS][SQL Server]First.\n[FreeTDS][SQL Server]Second."
+                                          << "First.\nSecond.";
     }
 
     void driverPrefixes()

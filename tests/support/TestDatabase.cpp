@@ -1,12 +1,14 @@
 // A fresh demo database for one test, and the client's connection string for it.
 #include "tests/support/TestDatabase.h"
 
+#include "backends/embedded/EmbeddedBackend.h"
 #include "server/Database.h"
 #include "server/Session.h"
 #include "toolkit/data/Backend.h"
 
 TestDatabase::TestDatabase(bool withDemoData) : m_previousFolder(embeddedDataFolder())
 {
+    registerEmbeddedBackend();
     if (!m_folder.isValid()) {
         m_error = m_folder.errorString();
         return;
@@ -31,11 +33,7 @@ QString TestDatabase::path() const
 
 QString TestDatabase::connectionString(const QString &login, const QString &password) const
 {
-    return QStringLiteral("Provider=SQLOLEDB.1;Password=") + password
-        + QStringLiteral(";Persist Security Info=True;User ID=") + login + QStringLiteral(";Initial Catalog=")
-        + catalog() + QStringLiteral(";Data Source=embedded;Use Procedure for Prepare=1;Auto Translate=True;")
-        + QStringLiteral("Packet Size=4096;Use Encryption for Data=False;")
-        + QStringLiteral("Tag with column collation when possible=False");
+    return clientConnectionString(login, password, catalog(), QStringLiteral("embedded"));
 }
 
 std::unique_ptr<olm::server::Session> TestDatabase::administrator() const

@@ -1,6 +1,9 @@
 // The shared main() of the test executable: runs the test class named by the first argument.
 #include "TestMain.h"
 
+#include "backends/embedded/EmbeddedBackend.h"
+#include "backends/odbc/OdbcBackend.h"
+
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -35,6 +38,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "\n");
         return 2;
     }
+    registerEmbeddedBackend();
+    registerOdbcBackend();
     // The test sees its own name as the program, so QtTest's options and output read as before.
     argv[1] = argv[0];
     return found->second(argc - 1, argv + 1);

@@ -33,7 +33,7 @@ void TADOConnection::Open()
     QString error;
     std::unique_ptr<DbBackend> backend = openBackend(TConnectionString::parse(m_connectionString), &error);
     if (!backend)
-        throw EDatabaseError(error.isEmpty() ? QStringLiteral("Cannot connect to the database") : error);
+        throw EDatabaseError(error.isEmpty() ? QStringLiteral("Cannot connect to the database") : stripDriverPrefixes(error));
     m_backend = std::move(backend);
     m_openedImplicitly = false;
 }
@@ -50,7 +50,7 @@ void TADOConnection::Close()
 
 int TADOConnection::Execute(const QString &statement)
 {
-    const olm::server::Outcome outcome = backend().execute(statement, {});
+    const olm::dataset::Outcome outcome = backend().execute(statement, {}, CommandTimeout);
     check(outcome);
     return int(outcome.rowsAffected);
 }
@@ -64,10 +64,11 @@ DbBackend &TADOConnection::backend()
     return *m_backend;
 }
 
-void TADOConnection::check(const olm::server::Outcome &outcome)
+void TADOConnection::check(const olm::dataset::Outcome &outcome)
 {
     if (!outcome.ok)
-        throw EDatabaseError(outcome.error.isEmpty() ? QStringLiteral("The server refused the statement") : outcome.error);
+        throw EDatabaseError(outcome.error.isEmpty() ? QStringLiteral("The server refused the statement")
+                                                     : stripDriverPrefixes(outcome.error));
 }
 
 void TADOConnection::datasetOpened(TCustomADODataSet *dataSet)

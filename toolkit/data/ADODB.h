@@ -27,6 +27,8 @@ public:
     bool LoginPrompt = false;
     /// False: a connection that a dataset opened by itself closes again when its last dataset closes.
     bool KeepConnection = false;
+    /// Seconds Execute waits for the server before it gives up (0: no limit).
+    int CommandTimeout = 30;
 
     /// EDatabaseError with the server's own text (driver prefixes stripped) when the server refuses.
     void Open();
@@ -40,7 +42,7 @@ public:
     /// For the dataset kinds: the open backend (opening the connection on demand).
     DbBackend &backend();
     /// Raises EDatabaseError with the outcome's text when it failed.
-    static void check(const olm::server::Outcome &outcome);
+    static void check(const olm::dataset::Outcome &outcome);
 
 private:
     friend class TCustomADODataSet;
@@ -111,7 +113,7 @@ protected:
     /// The connection, or EDatabaseError when none is set.
     TADOConnection &connectionOrFail();
     /// The first result set of an outcome as rows for the dataset; EDatabaseError when it failed or has none.
-    TFetchedRows resultRows(olm::server::Outcome &outcome);
+    TFetchedRows resultRows(olm::dataset::Outcome &outcome);
     /// Closes a connection this call opened by itself, once nothing needs it.
     void releaseConnection();
     TParameters m_parameters;
@@ -121,7 +123,7 @@ private:
     QString updateTable() const;
     QStringList keyFieldNames() const;
     QPointer<TADOConnection> m_connection;
-    QHash<QString, olm::server::ColumnInfo> m_columns;   // by lower-case name, as the last fetch reported
+    QHash<QString, olm::dataset::ColumnInfo> m_columns;   // by lower-case name, as the last fetch reported
 };
 
 class TADOQuery : public TCustomADODataSet {

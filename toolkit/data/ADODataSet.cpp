@@ -124,11 +124,11 @@ QVariantList TCustomADODataSet::parameterValues(int firstIndex) const
     return values;
 }
 
-TFetchedRows TCustomADODataSet::resultRows(olm::server::Outcome &outcome)
+TFetchedRows TCustomADODataSet::resultRows(olm::dataset::Outcome &outcome)
 {
     TADOConnection::check(outcome);
-    olm::server::ResultSet *result = nullptr;
-    for (olm::server::ResultSet &candidate : outcome.resultSets)
+    olm::dataset::ResultSet *result = nullptr;
+    for (olm::dataset::ResultSet &candidate : outcome.resultSets)
         if (!candidate.columns.isEmpty()) {
             result = &candidate;
             break;
@@ -139,7 +139,7 @@ TFetchedRows TCustomADODataSet::resultRows(olm::server::Outcome &outcome)
     m_columns.clear();
     QString identityTable;
     QSet<QString> tables;
-    for (const olm::server::ColumnInfo &column : std::as_const(result->columns)) {
+    for (const olm::dataset::ColumnInfo &column : std::as_const(result->columns)) {
         rows.columnNames.append(column.name);
         rows.columnTypes.append(fieldTypeOfColumn(column.type, column.autoIncrement));
         rows.columnSizes.append(column.size);
@@ -156,7 +156,7 @@ TFetchedRows TCustomADODataSet::resultRows(olm::server::Outcome &outcome)
     // Rows of one table, or of the table whose identity they carry, can be written back there.
     rows.baseTable = identityTable;
     if (rows.baseTable.isEmpty() && tables.size() == 1)
-        for (const olm::server::ColumnInfo &column : std::as_const(result->columns))
+        for (const olm::dataset::ColumnInfo &column : std::as_const(result->columns))
             if (!column.baseTable.isEmpty()) {
                 rows.baseTable = column.baseTable;
                 break;
@@ -176,7 +176,7 @@ QStringList TCustomADODataSet::keyFieldNames() const
             names.append(name.trimmed());
         return names;
     }
-    for (const olm::server::ColumnInfo &column : m_columns)
+    for (const olm::dataset::ColumnInfo &column : m_columns)
         if (column.autoIncrement)
             return {column.name};
     for (const TField *field : Fields())
@@ -192,7 +192,7 @@ void TCustomADODataSet::writeRow(TRowChange &change)
     if (target.table.isEmpty())
         privateData()->fail(QStringLiteral("The rows name no table to write back to"));
     target.keyFields = keyFieldNames();
-    for (const olm::server::ColumnInfo &column : std::as_const(m_columns)) {
+    for (const olm::dataset::ColumnInfo &column : std::as_const(m_columns)) {
         if (column.autoIncrement && target.identityField.isEmpty())
             target.identityField = column.name;
         if (column.readOnly || column.autoIncrement)
@@ -200,6 +200,7 @@ void TCustomADODataSet::writeRow(TRowChange &change)
         if (column.baseTable.compare(target.table, Qt::CaseInsensitive) == 0)
             target.tableColumns.insert(column.name.toLower());
     }
+    target.quote = [&backend = connectionOrFail().backend()](const QString &name) { return backend.quoteIdentifier(name); };
     SqlStatement statement;
     switch (change.kind) {
     case rcUpdate: statement = updateStatement(change, target); break;
@@ -209,7 +210,7 @@ void TCustomADODataSet::writeRow(TRowChange &change)
     if (statement.isEmpty())
         return;
     DbBackend &backend = connectionOrFail().backend();
-    const olm::server::Outcome outcome = backend.execute(statement.text, statement.params);
+    const olm::dataset::Outcome outcome = backend.execute(statement.text, statement.params, CommandTimeout);
     TADOConnection::check(outcome);
     if (change.kind != rcInsert && outcome.rowsAffected == 0)
         throw EDatabaseError(changedByAnotherUserText());
@@ -219,8 +220,8 @@ void TCustomADODataSet::writeRow(TRowChange &change)
     const SqlStatement reselect = reselectStatement(change, target);
     if (reselect.isEmpty())
         return;
-    const olm::server::Outcome reread = backend.execute(reselect.text, reselect.params);
-    const olm::server::ResultSet *result = reread.ok ? reread.firstResult() : nullptr;
+    const olm::dataset::Outcome reread = backend.execute(reselect.text, reselect.params, CommandTimeout);
+    const olm::dataset::ResultSet *result = reread.ok ? reread.firstResult() : nullptr;
     if (!result || result->rows.empty())
         return;
     const QVariantList &row = result->rows.front();
@@ -288,7 +289,7 @@ int TADOQuery::ExecSQL()
     QVariantList values;
     const QString text = boundStatement(SQLText(), m_parameters, &values);
     const auto release = qScopeGuard([this] { if (!Active()) releaseConnection(); });
-    const olm::server::Outcome outcome = connection.backend().execute(text, values);
+    const olm::dataset::Outcome outcome = connection.backend().execute(text, values, CommandTimeout);
     TADOConnection::check(outcome);
     return int(outcome.rowsAffected);
 }
@@ -298,7 +299,7 @@ TFetchedRows TADOQuery::fetchRows()
     TADOConnection &connection = connectionOrFail();
     QVariantList values;
     const QString text = boundStatement(SQLText(), m_parameters, &values);
-    olm::server::Outcome outcome = connection.backend().execute(text, values);
+    olm::dataset::Outcome outcome = connection.backend().execute(text, values, CommandTimeout);
     return resultRows(outcome);
 }
 
@@ -318,7 +319,7 @@ TFetchedRows TADOTable::fetchRows()
     if (m_tableName.trimmed().isEmpty())
         privateData()->fail(QStringLiteral("Missing TableName"));
     const QString table = m_tableName.contains(QLatin1Char(' ')) ? quoteIdentifier(m_tableName) : m_tableName;
-    olm::server::Outcome outcome = connection.backend().execute(QLatin1String("select * from ") + table, {});
+    olm::dataset::Outcome outcome = connection.backend().execute(QLatin1String("select * from ") + table, {}, CommandTimeout);
     return resultRows(outcome);
 }
 
@@ -334,7 +335,7 @@ void TADOStoredProc::setProcedureName(const QString &name)
 
 namespace {
 
-void storeReturnValue(TParameters &parameters, const olm::server::Outcome &outcome)
+void storeReturnValue(TParameters &parameters, const olm::dataset::Outcome &outcome)
 {
     for (int i = 0; i < parameters.Count(); ++i)
         if (parameters.Items(i)->Direction == pdReturnValue) {
@@ -352,7 +353,7 @@ void TADOStoredProc::ExecProc()
         privateData()->fail(QStringLiteral("Missing ProcedureName"));
     const QVariantList values = parameterValues(0);
     const auto release = qScopeGuard([this] { if (!Active()) releaseConnection(); });
-    const olm::server::Outcome outcome = connection.backend().callProcedure(m_procedureName, values, CommandTimeout);
+    const olm::dataset::Outcome outcome = connection.backend().callProcedure(m_procedureName, values, CommandTimeout);
     TADOConnection::check(outcome);
     storeReturnValue(m_parameters, outcome);
 }
@@ -363,7 +364,7 @@ TFetchedRows TADOStoredProc::fetchRows()
     if (m_procedureName.trimmed().isEmpty())
         privateData()->fail(QStringLiteral("Missing ProcedureName"));
     const QVariantList values = parameterValues(0);
-    olm::server::Outcome outcome = connection.backend().callProcedure(m_procedureName, values, CommandTimeout);
+    olm::dataset::Outcome outcome = connection.backend().callProcedure(m_procedureName, values, CommandTimeout);
     if (outcome.ok)
         storeReturnValue(m_parameters, outcome);
     return resultRows(outcome);

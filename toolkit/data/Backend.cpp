@@ -1,19 +1,7 @@
-// Connection-string keys, the choice of backend, and the ODBC form of a connection string.
+// Connection-string keys and the Data Source's parts.
 #include "Backend.h"
 
-#include "BackendKinds.h"
-
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-
 namespace {
-
-QString &dataFolderOverride()
-{
-    static QString folder;
-    return folder;
-}
 
 /// Other spellings of the keys the client relies on.
 QString canonicalKey(const QString &key)
@@ -29,15 +17,6 @@ QString canonicalKey(const QString &key)
     if (folded == QLatin1String("pwd"))
         return QStringLiteral("password");
     return folded;
-}
-
-/// An ODBC attribute value, braced when it holds a separator or a brace.
-QString odbcValue(const QString &value)
-{
-    if (!value.contains(QLatin1Char(';')) && !value.contains(QLatin1Char('{')) && !value.contains(QLatin1Char('}'))
-        && value.trimmed() == value)
-        return value;
-    return QLatin1Char('{') + QString(value).replace(QLatin1String("}"), QLatin1String("}}")) + QLatin1Char('}');
 }
 
 } // namespace
@@ -114,48 +93,14 @@ DataSourceParts splitDataSource(const QString &dataSource)
     return source;
 }
 
-QString embeddedDataFolder()
-{
-    if (!dataFolderOverride().isEmpty())
-        return dataFolderOverride();
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Data"));
-}
 
-void setEmbeddedDataFolder(const QString &folder) { dataFolderOverride() = folder; }
-
-QString odbcConnectionString(const TConnectionString &connection)
+QString clientConnectionString(const QString &userId, const QString &password, const QString &catalog,
+                               const QString &dataSource)
 {
-    const DataSourceParts source = splitDataSource(connection.dataSource());
-    QString server = source.host;
-    if (!source.instance.isEmpty())
-        server += QLatin1Char('\\') + source.instance;
-    const QString &port = source.port;
-    QString text = QStringLiteral("Driver=FreeTDS;Server=") + odbcValue(server) + QLatin1Char(';');
-    if (!port.isEmpty())
-        text += QLatin1String("Port=") + odbcValue(port) + QLatin1Char(';');
-    text += QLatin1String("Database=") + odbcValue(connection.catalog()) + QLatin1Char(';');
-    text += QLatin1String("UID=") + odbcValue(connection.userId()) + QLatin1Char(';');
-    text += QLatin1String("PWD=") + odbcValue(connection.password()) + QLatin1Char(';');
-    text += QLatin1String("TDS_Version=7.4;ClientCharset=UTF-8;");
-    return text;
-}
-
-std::unique_ptr<DbBackend> openBackend(const TConnectionString &connection, QString *error)
-{
-    if (connection.isEmbedded()) {
-        const QString catalog = connection.catalog();
-        if (catalog.isEmpty()) {
-            if (error)
-                *error = QStringLiteral("The connection names no database (Initial Catalog is empty).");
-            return nullptr;
-        }
-        const QString path = QFileInfo(catalog).isAbsolute() ? catalog : QDir(embeddedDataFolder()).filePath(catalog);
-        return olm::dataset::openEmbeddedBackend(path, connection.userId(), connection.password(), error);
-    }
-    if (connection.dataSource().trimmed().isEmpty()) {
-        if (error)
-            *error = QStringLiteral("The connection names no server (Data Source is empty).");
-        return nullptr;
-    }
-    return olm::dataset::openOdbcBackend(odbcConnectionString(connection), error);
+    return QStringLiteral("Provider=SQLOLEDB.1;Password=") + password
+        + QStringLiteral(";Persist Security Info=True;User ID=") + userId + QStringLiteral(";Initial Catalog=")
+        + catalog + QStringLiteral(";Data Source=") + dataSource
+        + QStringLiteral(";Use Procedure for Prepare=1;Auto Translate=True;")
+        + QStringLiteral("Packet Size=4096;Use Encryption for Data=False;")
+        + QStringLiteral("Tag with column collation when possible=False");
 }

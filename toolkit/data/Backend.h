@@ -1,8 +1,8 @@
-// The one seam between the dataset layer and a database server: the embedded server or SQL Server over ODBC.
-// Nothing above the dataset layer knows which one runs.
+// The one seam between the dataset layer and a database server: the connection a backend opens, and the
+// registry the program fills with the backends it ships. Nothing above the dataset layer knows which one runs.
 #pragma once
 
-#include "server/Result.h"
+#include "DbResult.h"
 
 #include <QMap>
 #include <QString>
@@ -23,6 +23,10 @@ struct DataSourceParts {
 };
 DataSourceParts splitDataSource(const QString &dataSource);
 
+/// The connection string the client opens its connections with (bootstrap and the user's own).
+QString clientConnectionString(const QString &userId, const QString &password, const QString &catalog,
+                               const QString &dataSource);
+
 /// The keys of an OLE DB connection string ("Provider=...;Password=...;User ID=..."); names are matched
 /// without regard to case, values keep their text (a value may be empty).
 class TConnectionString {
@@ -41,24 +45,40 @@ private:
     QMap<QString, QString> m_values;   // keys folded to lower case
 };
 
+/// One open connection to a server. Statements and calls block until the server answers or the time-out
+/// (seconds, 0 for none) passes; then the outcome fails with the server's or driver's time-out text.
 class DbBackend {
 public:
     virtual ~DbBackend() = default;
     /// One statement text; params bind to '?' placeholders in order.
-    virtual olm::server::Outcome execute(const QString &statement, const QVariantList &params) = 0;
+    virtual olm::dataset::Outcome execute(const QString &statement, const QVariantList &params,
+                                          int timeoutSeconds) = 0;
     /// A stored procedure by name ("SORT_2_MARK_MAG;1"), arguments without the return value.
-    virtual olm::server::Outcome callProcedure(const QString &name, const QVariantList &args, int timeoutSeconds) = 0;
+    virtual olm::dataset::Outcome callProcedure(const QString &name, const QVariantList &args,
+                                                int timeoutSeconds) = 0;
+    /// A table or column name quoted as this server reads it: "[name]" unless the server wants otherwise.
+    virtual QString quoteIdentifier(const QString &name) const;
 };
 
-/// Opens the backend the connection string names. Embedded: the file named by Initial Catalog in the
-/// "Data" folder beside the executable (or an absolute path). Otherwise SQL Server over ODBC.
+/// A kind of backend the program ships: which connection strings it serves and how it opens one.
+struct BackendKind {
+    QString name;   ///< "embedded", "odbc"; registering a name again replaces the earlier kind
+    bool (*serves)(const TConnectionString &connection) = nullptr;
+    /// Null with *error set (the server's own text) on failure.
+    std::unique_ptr<DbBackend> (*open)(const TConnectionString &connection, QString *error) = nullptr;
+};
+
+/// Makes a backend kind available to every connection opened afterwards. The program's entry point (and
+/// each test program) registers the kinds it links; kinds are asked in the order they were registered.
+void registerBackend(const BackendKind &kind);
+/// Forgets a kind (tests).
+void unregisterBackend(const QString &name);
+bool isBackendRegistered(const QString &name);
+
+/// Opens the backend the connection string names through the first registered kind that serves it.
 /// Null with *error set (the server's own text) on failure.
 std::unique_ptr<DbBackend> openBackend(const TConnectionString &connection, QString *error);
 
-/// Folder in which an embedded catalog without a folder of its own is looked up; defaults to
-/// <folder of the executable>/Data. Tests point it at a temporary folder.
-QString embeddedDataFolder();
-void setEmbeddedDataFolder(const QString &folder);
-
-/// The ODBC connection string for SQL Server (FreeTDS) that an OLE DB connection string maps to.
-QString odbcConnectionString(const TConnectionString &connection);
+/// The server's own text of a driver message: the "[vendor][driver]" tags that ODBC drivers put before each
+/// diagnostic record removed, wherever a record starts.
+QString stripDriverPrefixes(const QString &text);

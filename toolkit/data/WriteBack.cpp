@@ -8,6 +8,11 @@ namespace olm::dataset {
 
 namespace {
 
+QString quoted(const WriteTarget &target, const QString &name)
+{
+    return target.quote ? target.quote(name) : quoteIdentifier(name);
+}
+
 int fieldIndex(const TRowChange &change, const QString &name)
 {
     for (int i = 0; i < change.fields.size(); ++i)
@@ -40,9 +45,9 @@ QVariant bindable(const QVariant &value, const TField *field)
     return isNullValue(value) ? typedNull(field->DataType()) : value;
 }
 
-void appendCheck(SqlStatement &statement, const TField *field, const QVariant &old)
+void appendCheck(SqlStatement &statement, const WriteTarget &target, const TField *field, const QVariant &old)
 {
-    statement.text += QLatin1String(" AND ") + quoteIdentifier(field->FieldName());
+    statement.text += QLatin1String(" AND ") + quoted(target, field->FieldName());
     if (isNullValue(old)) {
         statement.text += QLatin1String(" IS NULL");
     } else {
@@ -64,7 +69,7 @@ QString keyCondition(const TRowChange &change, const WriteTarget &target, bool w
         const QVariant value = written ? change.newValues.at(index) : change.oldValues.at(index);
         if (isNullValue(value))
             throw EDatabaseError(QStringLiteral("The record has no value in its key field '%1'").arg(key));
-        terms.append(quoteIdentifier(change.fields.at(index)->FieldName()) + QLatin1String(" = ?"));
+        terms.append(quoted(target, change.fields.at(index)->FieldName()) + QLatin1String(" = ?"));
         params->append(value);
     }
     return terms.join(QLatin1String(" AND "));
@@ -100,30 +105,30 @@ SqlStatement updateStatement(const TRowChange &change, const WriteTarget &target
         // Columns of other tables and those the server computes cannot be written here.
         if (!change.changed.value(i) || serverComputed(target, field) || !inTable(target, field))
             continue;
-        sets.append(quoteIdentifier(field->FieldName()) + QLatin1String(" = ?"));
+        sets.append(quoted(target, field->FieldName()) + QLatin1String(" = ?"));
         statement.params.append(bindable(change.newValues.at(i), field));
         written.append(i);
     }
     if (sets.isEmpty())
         return SqlStatement();
-    statement.text = QLatin1String("UPDATE ") + quoteIdentifier(target.table) + QLatin1String(" SET ")
+    statement.text = QLatin1String("UPDATE ") + quoted(target, target.table) + QLatin1String(" SET ")
         + sets.join(QLatin1String(", ")) + QLatin1String(" WHERE ")
         + keyCondition(change, target, false, &statement.params);
     for (int i : std::as_const(written))
         if (!isKey(target, change.fields.at(i)))
-            appendCheck(statement, change.fields.at(i), change.oldValues.at(i));
+            appendCheck(statement, target, change.fields.at(i), change.oldValues.at(i));
     return statement;
 }
 
 SqlStatement deleteStatement(const TRowChange &change, const WriteTarget &target)
 {
     SqlStatement statement;
-    statement.text = QLatin1String("DELETE FROM ") + quoteIdentifier(target.table) + QLatin1String(" WHERE ")
+    statement.text = QLatin1String("DELETE FROM ") + quoted(target, target.table) + QLatin1String(" WHERE ")
         + keyCondition(change, target, false, &statement.params);
     for (int i = 0; i < change.fields.size(); ++i) {
         const TField *field = change.fields.at(i);
         if (inTable(target, field) && !isKey(target, field) && !serverComputed(target, field))
-            appendCheck(statement, field, change.oldValues.at(i));
+            appendCheck(statement, target, field, change.oldValues.at(i));
     }
     return statement;
 }
@@ -136,11 +141,11 @@ SqlStatement insertStatement(const TRowChange &change, const WriteTarget &target
         const TField *field = change.fields.at(i);
         if (serverComputed(target, field) || !inTable(target, field) || isNullValue(change.newValues.at(i)))
             continue;
-        columns.append(quoteIdentifier(field->FieldName()));
+        columns.append(quoted(target, field->FieldName()));
         marks.append(QStringLiteral("?"));
         statement.params.append(change.newValues.at(i));
     }
-    statement.text = QLatin1String("INSERT INTO ") + quoteIdentifier(target.table);
+    statement.text = QLatin1String("INSERT INTO ") + quoted(target, target.table);
     if (columns.isEmpty())
         statement.text += QLatin1String(" DEFAULT VALUES");
     else
@@ -155,10 +160,10 @@ SqlStatement reselectStatement(const TRowChange &change, const WriteTarget &targ
     QStringList columns;
     for (const TField *field : change.fields)
         if (inTable(target, field))
-            columns.append(quoteIdentifier(field->FieldName()));
+            columns.append(quoted(target, field->FieldName()));
     if (columns.isEmpty())
         return SqlStatement();
-    const QString from = QLatin1String(" FROM ") + quoteIdentifier(target.table) + QLatin1String(" WHERE ");
+    const QString from = QLatin1String(" FROM ") + quoted(target, target.table) + QLatin1String(" WHERE ");
     if (change.kind == rcInsert && !target.identityField.isEmpty()) {
         // The newest row holding what was inserted is the one just written.
         QStringList terms;
@@ -166,14 +171,14 @@ SqlStatement reselectStatement(const TRowChange &change, const WriteTarget &targ
             const TField *field = change.fields.at(i);
             if (serverComputed(target, field) || !inTable(target, field) || isNullValue(change.newValues.at(i)))
                 continue;
-            terms.append(quoteIdentifier(field->FieldName()) + QLatin1String(" = ?"));
+            terms.append(quoted(target, field->FieldName()) + QLatin1String(" = ?"));
             statement.params.append(change.newValues.at(i));
         }
         statement.text = QLatin1String("SELECT TOP 1 ") + columns.join(QLatin1String(", ")) + QLatin1String(" FROM ")
-            + quoteIdentifier(target.table);
+            + quoted(target, target.table);
         if (!terms.isEmpty())
             statement.text += QLatin1String(" WHERE ") + terms.join(QLatin1String(" AND "));
-        statement.text += QLatin1String(" ORDER BY ") + quoteIdentifier(target.identityField) + QLatin1String(" DESC");
+        statement.text += QLatin1String(" ORDER BY ") + quoted(target, target.identityField) + QLatin1String(" DESC");
         return statement;
     }
     try {

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <functional>
+
 namespace olm::dataset {
 
 struct SqlStatement {
@@ -24,6 +26,8 @@ struct WriteTarget {
     QString identityField;        ///< the auto-increment column, empty when none
     QSet<QString> tableColumns;   ///< lower-case names of the columns of the table; empty: every data field
     QSet<QString> readOnly;       ///< lower-case names the server computes (identity, computed columns)
+    /// How the server quotes names; brackets when not set.
+    std::function<QString(const QString &)> quote;
 };
 
 /// "[name]", "[dbo].[name]"; a closing bracket inside is doubled.

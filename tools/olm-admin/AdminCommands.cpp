@@ -1,4 +1,5 @@
-// olm-admin's commands: init, settings, trace, log, audit and query (users are in UserCommands.cpp).
+// olm-admin's commands: init, settings, trace, log, audit and query (users are in UserCommands.cpp, ping in
+// PingCommand.cpp).
 #include "AdminCommands.h"
 
 #include "CommandLine.h"
@@ -23,6 +24,7 @@ const char usage[] =
     "  olm-admin upgrade DB\n"
     "  olm-admin settings show FILE\n"
     "  olm-admin settings write FILE --user U --password P --server S --catalog C\n"
+    "  olm-admin ping SETTINGS-FILE\n"
     "  olm-admin user list DB\n"
     "  olm-admin user add DB LOGIN --password P [--read-only]\n"
     "  olm-admin user passwd DB LOGIN --password P\n"
@@ -278,6 +280,8 @@ int runAdminCommand(const QStringList &arguments, QTextStream &out, QTextStream 
         return init(rest, out, err);
     if (command == QLatin1String("settings"))
         return settings(rest, out, err);
+    if (command == QLatin1String("ping"))
+        return runPingCommand(rest, out, err);
     if (command == QLatin1String("upgrade"))
         return upgrade(rest, out, err);
     if (command == QLatin1String("user"))

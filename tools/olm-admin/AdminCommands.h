@@ -11,6 +11,8 @@ int runAdminCommand(const QStringList &arguments, QTextStream &out, QTextStream 
 
 // The command groups; arguments start after the group's word.
 int runUserCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
+/// ping SETTINGS-FILE: connects with the file's bootstrap credentials; 0 when the server let it in.
+int runPingCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
 
 /// Prints "olm-admin: " and the message, and gives the exit code of a failure.
 int fail(QTextStream &err, const QString &message);

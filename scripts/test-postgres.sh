@@ -1,0 +1,79 @@
+# Sourced by scripts/test.sh: a throwaway PostgreSQL cluster for the backend contract tests, reached through
+# unixODBC and psqlODBC. Starts it in a temporary folder on a free loopback port, exports where it is
+# (OLM_TEST_PG_*), and removes it when the script exits. Without PostgreSQL it says loudly that it skipped.
+
+olm_pg_dir=""
+olm_pg_bin=""
+olm_pg_run=()
+
+olm_pg_stop() {
+  if [ -n "$olm_pg_dir" ] && [ -d "$olm_pg_dir" ]; then
+    "${olm_pg_run[@]}" "$olm_pg_bin/pg_ctl" -D "$olm_pg_dir/data" -m immediate -w stop >/dev/null 2>&1 || true
+    rm -rf "$olm_pg_dir"
+  fi
+  olm_pg_dir=""
+}
+
+olm_pg_skip() {
+  echo "################################################################################"
+  echo "SKIP: PostgreSQL backend contract: $1"
+  echo "      tst_backend_contract runs on the embedded server only."
+  echo "################################################################################"
+  unset OLM_TEST_PG_HOST OLM_TEST_PG_PORT OLM_TEST_PG_USER OLM_TEST_PG_PASSWORD OLM_TEST_PG_DATABASE OLM_TEST_PG_DRIVER
+  olm_pg_stop
+  return 0
+}
+
+olm_pg_free_port() {
+  local port
+  for port in $(shuf -i 20000-60000 -n 50); do
+    if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+      echo "$port"
+      return 0
+    fi
+  done
+  return 1
+}
+
+olm_pg_start() {
+  local initdb
+  initdb=$(ls -d /usr/lib/postgresql/*/bin/initdb 2>/dev/null | sort -V | tail -n 1)
+  [ -n "$initdb" ] || { olm_pg_skip "no PostgreSQL server installed (Debian: postgresql)"; return 0; }
+  olm_pg_bin=$(dirname "$initdb")
+  odbcinst -q -d 2>/dev/null | grep -qx '\[PostgreSQL Unicode\]' \
+    || { olm_pg_skip "no psqlODBC driver registered (Debian: odbc-postgresql)"; return 0; }
+  olm_pg_dir=$(mktemp -d "${TMPDIR:-/tmp}/olm-pg.XXXXXX")
+  trap olm_pg_stop EXIT
+  # The server refuses to run as root: as root, the cluster belongs to the postgres user.
+  olm_pg_run=()
+  if [ "$(id -u)" -eq 0 ]; then
+    id postgres >/dev/null 2>&1 || { olm_pg_skip "running as root and there is no postgres user"; return 0; }
+    chown postgres "$olm_pg_dir"
+    chmod 700 "$olm_pg_dir"
+    olm_pg_run=(runuser -u postgres --)
+  fi
+  local password
+  password="contract-$RANDOM$RANDOM"
+  printf '%s\n' "$password" >"$olm_pg_dir/pw"
+  [ "$(id -u)" -ne 0 ] || chown postgres "$olm_pg_dir/pw"
+  if ! "${olm_pg_run[@]}" "$olm_pg_bin/initdb" -D "$olm_pg_dir/data" -U olm_contract --pwfile="$olm_pg_dir/pw" \
+      -A scram-sha-256 -E UTF8 --locale=C.UTF-8 --no-sync --no-instructions >"$olm_pg_dir/initdb.log" 2>&1; then
+    cat "$olm_pg_dir/initdb.log"
+    olm_pg_skip "initdb failed"
+    return 0
+  fi
+  local port attempt
+  for attempt in 1 2 3; do
+    port=$(olm_pg_free_port) || break
+    if "${olm_pg_run[@]}" "$olm_pg_bin/pg_ctl" -D "$olm_pg_dir/data" -l "$olm_pg_dir/server.log" -w -t 30 \
+        -o "-c listen_addresses=127.0.0.1 -p $port -k $olm_pg_dir -c fsync=off -c synchronous_commit=off -c full_page_writes=off" \
+        start >/dev/null; then
+      export OLM_TEST_PG_HOST=127.0.0.1 OLM_TEST_PG_PORT="$port" OLM_TEST_PG_USER=olm_contract \
+             OLM_TEST_PG_PASSWORD="$password" OLM_TEST_PG_DATABASE=postgres OLM_TEST_PG_DRIVER="PostgreSQL Unicode"
+      echo "PostgreSQL $("$olm_pg_bin/postgres" --version | awk '{print $3}') for the backend contract on 127.0.0.1:$port"
+      return 0
+    fi
+  done
+  cat "$olm_pg_dir/server.log" 2>/dev/null || true
+  olm_pg_skip "the server did not start"
+}
