@@ -1,6 +1,7 @@
 // Timing of opening an examination sheet of 40 students on a database of 500,000 journal rows, against the same
 // rows read with one bare query through the server session and with raw SQLite, measured in one run.
 #include "LargeDatabase.h"
+#include "backends/embedded/EmbeddedBackend.h"
 
 #include "data/log_u.h"
 #include "journal/ExamSheetRows.h"
@@ -107,6 +108,7 @@ bool shapeSheetDatabase(const QString &path, QString *error)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    registerEmbeddedBackend();
     const QString source =
         QFileInfo(app.arguments().value(1, QDir::temp().filePath(QStringLiteral("olm-bench-large.sqlite"))))
             .absoluteFilePath();
