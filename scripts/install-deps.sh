@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build, the tests and the demo need; skips what is already there.
 set -euo pipefail
 pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-odbc
-      libsqlite3-dev unixodbc-dev tdsodbc odbcinst postgresql-15 odbc-postgresql qt6-translations-l10n libgl-dev
+      libsqlite3-dev sqlite3 unixodbc-dev tdsodbc odbcinst postgresql-15 odbc-postgresql qt6-translations-l10n libgl-dev
       fonts-dejavu-core xauth xvfb poppler-utils)
 missing=()
 for p in "${pkgs[@]}"; do

@@ -2,6 +2,7 @@
 #include "SqlFunctions.h"
 
 #include "Clock.h"
+#include "Collations.h"
 #include "DateText.h"
 
 #include <sqlite3.h>
@@ -89,34 +90,6 @@ void nowFunction(sqlite3_context *context, int, sqlite3_value **)
 void todayFunction(sqlite3_context *context, int, sqlite3_value **)
 {
     resultText(context, storedDate(serverNow().date()));
-}
-
-QString withoutTrailingBlanks(const void *data, int size)
-{
-    QString text = QString::fromUtf8(static_cast<const char *>(data), size);
-    qsizetype end = text.size();
-    while (end > 0 && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    text.truncate(end);
-    return text;
-}
-
-int textCompare(void *, int sizeA, const void *a, int sizeB, const void *b)
-{
-    return QString::compare(withoutTrailingBlanks(a, sizeA), withoutTrailingBlanks(b, sizeB), Qt::CaseInsensitive);
-}
-
-QByteArray comparableDate(const void *data, int size)
-{
-    const QByteArray raw(static_cast<const char *>(data), size);
-    const QDateTime stamp = parseStoredDateTime(QString::fromUtf8(raw));
-    return stamp.isValid() ? storedDateTime(stamp).toUtf8() : raw;
-}
-
-int dateCompare(void *, int sizeA, const void *a, int sizeB, const void *b)
-{
-    const QByteArray x = comparableDate(a, sizeA), y = comparableDate(b, sizeB);
-    return x < y ? -1 : (y < x ? 1 : 0);
 }
 
 // [set] at pattern position p (just after '['): returns the position after ']' or -1 when unclosed.

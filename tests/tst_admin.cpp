@@ -3,6 +3,7 @@
 #include "tests/support/TestMain.h"
 
 #include <QProcess>
+#include <QStandardPaths>
 
 using namespace servertest;
 
@@ -23,6 +24,30 @@ Run admin(const QStringList &arguments)
         run.err = QStringLiteral("olm-admin did not finish");
         return run;
     }
+    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// A stock sqlite3 shell on a database file, with our collations loaded or without; empty path when there is
+// no shell.
+QString stockShellPath()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+}
+
+Run stockShell(const QString &database, const QString &sql, bool withCollations = true)
+{
+    QProcess process;
+    QStringList arguments;
+    if (withCollations)
+        arguments << QStringLiteral("-cmd") << QStringLiteral(".load %1").arg(QStringLiteral(OLM_COLLATIONS_MODULE));
+    arguments << database << sql;
+    process.start(stockShellPath(), arguments);
+    Run run;
+    if (!process.waitForFinished(30000))
+        return run;
     run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
@@ -67,6 +92,9 @@ private slots:
     void upgradeBringsAnOlderLayoutUp_data();
     void upgradeBringsAnOlderLayoutUp();
     void newerDatabaseIsRefused();
+    void stockShellReadsAndChecksTheFile();
+    void backupWhileAnotherSessionWrites();
+    void checkFindsBrokenReferences();
     void auditShow();
     void queryPrintsRowsAndErrors();
     void pingSignsInWithTheSettingsFile();
@@ -414,6 +442,10 @@ void TestAdmin::upgradeBringsAnOlderLayoutUp()
     const QString fresh = freshDemoDatabase(other);
     QCOMPARE(admin({"query", m_db, layoutQuery}).out, admin({"query", fresh, layoutQuery}).out);
     QCOMPARE(admin({"query", m_db, "SELECT count(*) FROM mark_mag"}).out.section(QLatin1Char('\n'), 1, 1).toInt(), journalRows);
+    if (stockShellPath().isEmpty())
+        qWarning("no sqlite3 shell: the upgraded file's integrity check is not run (scripts/install-deps.sh installs it)");
+    else
+        QCOMPARE(stockShell(m_db, QStringLiteral("PRAGMA integrity_check")).out, QStringLiteral("ok\n"));
 
     // The rules hold on the upgraded file: changes are audited, other groups refused, the log kept.
     auto editor = signIn(m_db, QStringLiteral("smirnova"), QStringLiteral("smirnova1"));
@@ -464,6 +496,110 @@ void TestAdmin::auditShow()
     const Run badDate = admin({"audit", "show", m_db, "--since", "yesterday"});
     QCOMPARE(badDate.code, 1);
     QCOMPARE(badDate.err, QStringLiteral("olm-admin: 'yesterday' is not a date such as 2026-09-01 or 2026-09-01 08:30.\n"));
+}
+
+void TestAdmin::stockShellReadsAndChecksTheFile()
+{
+    if (stockShellPath().isEmpty())
+        QSKIP("no sqlite3 shell on PATH: scripts/install-deps.sh installs it");
+    // Indexes are ordered by our collations: without them the shell cannot read the file.
+    const Run bare = stockShell(m_db, QStringLiteral("PRAGMA integrity_check"), false);
+    QVERIFY(bare.code != 0 || bare.out != QLatin1String("ok\n"));
+    QVERIFY2(bare.err.contains(QLatin1String("no such collation sequence: OLM_CI")), qPrintable(bare.err));
+
+    const Run check = stockShell(m_db, QStringLiteral("PRAGMA integrity_check"));
+    QCOMPARE(check.err, QString());
+    QCOMPARE(check.out, QStringLiteral("ok\n"));
+    // The shell compares as the server does: Unicode case-insensitive, trailing blanks and date forms ignored.
+    const Run rules = stockShell(m_db, QStringLiteral("SELECT login FROM srv_users WHERE login = 'SMIRNOVA'; "
+                                                      "SELECT 'Смирнова' = 'сМИРНОВА  ' COLLATE OLM_CI, "
+                                                      "'Ёж' < 'жук' COLLATE OLM_CI, "
+                                                      "'2009-01-12' = '2009-01-12 00:00:00.000' COLLATE OLM_DT"));
+    QCOMPARE(rules.err, QString());
+    QCOMPARE(rules.out, QStringLiteral("smirnova\n1|1|1\n"));
+}
+
+void TestAdmin::backupWhileAnotherSessionWrites()
+{
+    const QString journal = QStringLiteral("SELECT * FROM mark_mag ORDER BY id_mark_mag");
+    const QString before = admin({"query", m_db, journal}).out;
+    QVERIFY(before.count(QLatin1Char('\n')) > 10);
+    const QString during = m_dir.filePath(QStringLiteral("during.sqlite"));
+    QString error;
+    auto writer = olm::server::Administration::open(m_db, &error);
+    QVERIFY2(writer, qPrintable(error));
+    // Another session is in the middle of changing the journal: the copy holds the last committed state.
+    QVERIFY2(writer->inTransaction(
+                 [&](QString *workError) {
+                     for (const char *statement : {"UPDATE mark_mag SET primech = 'changed' WHERE id_mark_mag % 2 = 0",
+                                                   "DELETE FROM mark_mag WHERE id_mark_mag % 5 = 0"}) {
+                         const olm::server::Outcome outcome = writer->execute(QLatin1String(statement));
+                         if (!outcome.ok) {
+                             *workError = outcome.error;
+                             return false;
+                         }
+                     }
+                     const Run backup = admin({"backup", m_db, during});
+                     if (backup.code != 0)
+                         *workError = backup.err;
+                     return backup.code == 0;
+                 },
+                 &error),
+             qPrintable(error));
+    const QString after = admin({"query", m_db, journal}).out;
+    QVERIFY(after != before);
+    QCOMPARE(admin({"query", during, journal}).out, before);
+    QCOMPARE(admin({"check", during}).code, 0);
+
+    // Taken after the commit, with the writer's connection still open, the copy holds the change.
+    const QString later = m_dir.filePath(QStringLiteral("later.sqlite"));
+    const Run backup = admin({"backup", m_db, later});
+    QVERIFY_RUN(backup);
+    QCOMPARE(backup.out, QStringLiteral("backed up %1 to %2\n").arg(m_db, later));
+    QCOMPARE(admin({"query", later, journal}).out, after);
+    auto editor = signIn(later, QStringLiteral("smirnova"), QStringLiteral("smirnova1"));
+    QVERIFY(editor);
+
+    // An existing file is never replaced.
+    const Run again = admin({"backup", m_db, later});
+    QCOMPARE(again.code, 1);
+    QCOMPARE(again.err, QStringLiteral("olm-admin: %1 exists; the backup does not replace a file.\n").arg(later));
+    QCOMPARE(admin({"query", later, journal}).out, after);
+}
+
+void TestAdmin::checkFindsBrokenReferences()
+{
+    const Run clean = admin({"check", m_db});
+    QVERIFY_RUN(clean);
+    QCOMPARE(clean.out, QStringLiteral("%1 is sound\n").arg(m_db));
+
+    QVERIFY_RUN(admin({"query", m_db, "INSERT INTO mark_mag (id_group, id_student, id_semester, id_discipline) "
+                                      "SELECT id_group, 987654, id_semester, id_discipline FROM mark_mag LIMIT 1"}));
+    QVERIFY_RUN(admin({"query", m_db, "INSERT INTO srv_user_groups (id_login, id_group) VALUES (4242, 1)"}));
+    const Run broken = admin({"check", m_db});
+    QCOMPARE(broken.code, 1);
+    QCOMPARE(broken.out, QStringLiteral("mark_mag: 1 row(s) whose id_student has no row in s_fio\n"
+                                        "srv_user_groups: 1 row(s) whose id_login has no sign-in user\n"));
+    QCOMPARE(broken.err, QStringLiteral("olm-admin: %1 has 2 problem(s).\n").arg(m_db));
+
+    // A damaged file: the check reports the damage instead of a sound file.
+    QTemporaryDir other;
+    const QString damaged = other.filePath(QStringLiteral("damaged.sqlite"));
+    QVERIFY_RUN(admin({"backup", m_db, damaged}));
+    QFile file(damaged);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const qint64 pageSize = 4096;
+    QVERIFY(file.size() > 8 * pageSize);
+    for (qint64 page = 2; page < file.size() / pageSize; page += 3) {
+        file.seek(page * pageSize + 8);
+        file.write(QByteArray(64, '\xff'));
+    }
+    file.close();
+    const Run damage = admin({"check", damaged});
+    QCOMPARE(damage.code, 1);
+    QVERIFY2(!damage.out.contains(QLatin1String("is sound")), qPrintable(damage.out));
+
+    QCOMPARE(admin({"check", other.filePath(QStringLiteral("none.sqlite"))}).code, 1);
 }
 
 void TestAdmin::queryPrintsRowsAndErrors()

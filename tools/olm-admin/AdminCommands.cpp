@@ -22,6 +22,8 @@ const char usage[] =
     "usage:\n"
     "  olm-admin init DIR [--demo] [--catalog NAME] [--force]\n"
     "  olm-admin upgrade DB\n"
+    "  olm-admin backup DB FILE\n"
+    "  olm-admin check DB\n"
     "  olm-admin settings show FILE\n"
     "  olm-admin settings write FILE --user U --password P --server S --catalog C\n"
     "  olm-admin ping SETTINGS-FILE\n"
@@ -284,6 +286,10 @@ int runAdminCommand(const QStringList &arguments, QTextStream &out, QTextStream 
         return runPingCommand(rest, out, err);
     if (command == QLatin1String("upgrade"))
         return upgrade(rest, out, err);
+    if (command == QLatin1String("backup"))
+        return runBackupCommand(rest, out, err);
+    if (command == QLatin1String("check"))
+        return runCheckCommand(rest, out, err);
     if (command == QLatin1String("user"))
         return runUserCommand(rest, out, err);
     if (command == QLatin1String("config"))

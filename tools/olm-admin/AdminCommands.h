@@ -14,6 +14,10 @@ int runUserCommand(const QStringList &arguments, QTextStream &out, QTextStream &
 /// ping SETTINGS-FILE: connects with the file's bootstrap credentials; 0 when the server let it in.
 int runPingCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
 
+/// backup DB FILE: an online copy, consistent while clients write; check DB: 0 when the file is sound.
+int runBackupCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
+int runCheckCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
+
 /// Prints "olm-admin: " and the message, and gives the exit code of a failure.
 int fail(QTextStream &err, const QString &message);
 
