@@ -43,7 +43,7 @@ const QStringList &clientRelations()
         QStringLiteral("EstimationOther"), QStringLiteral("com_sfe"), QStringLiteral("g_s"), QStringLiteral("g_r_y"),
         QStringLiteral("semester"), QStringLiteral("examination"), QStringLiteral("educ_sh"),
         QStringLiteral("discipline"), QStringLiteral("del_mark_mag"), QStringLiteral("mark_mag"),
-        QStringLiteral("group_form")};
+        QStringLiteral("group_form"), QStringLiteral("row_history")};
     return relations;
 }
 
