@@ -47,7 +47,7 @@ QList<RowHistoryEntry> readRowHistory(TADOConnection *connection, qint64 rowId, 
     const auto marks = historyLookup(connection, QStringLiteral("SELECT id_estimation, p31 FROM est2"));
     lookups.insert(QStringLiteral("id_estimation"), marks);
     lookups.insert(QStringLiteral("id_estimation_other"),
-                   historyLookup(connection, QStringLiteral("SELECT id_estimation_other, p31 FROM EstimationOther")));
+                   historyLookup(connection, QStringLiteral("SELECT id_estimation_other, Estimation_Other FROM EstimationOther")));
     lookups.insert(QStringLiteral("id_teacher"), historyLookup(connection, QStringLiteral("SELECT id_teacher, t_fio FROM t_fio")));
     lookups.insert(QStringLiteral("id_f_est"), historyLookup(connection, QStringLiteral("SELECT id_f_e, p109 FROM f_est")));
 
