@@ -1,4 +1,4 @@
-// The history of one journal row, read through the row_history view (the user's own groups only) and shown
+// The history of one journal row, read through the server's ROW_HISTORY (the user's own groups only) and shown
 // newest first with the current field's changes on top.
 #include "journal/RowHistory.h"
 
@@ -51,9 +51,7 @@ QList<RowHistoryEntry> readRowHistory(TADOConnection *connection, qint64 rowId, 
     lookups.insert(QStringLiteral("id_teacher"), historyLookup(connection, QStringLiteral("SELECT id_teacher, t_fio FROM t_fio")));
     lookups.insert(QStringLiteral("id_f_est"), historyLookup(connection, QStringLiteral("SELECT id_f_e, p109 FROM f_est")));
 
-    auto query = historyQuery(connection, QStringLiteral("SELECT source, id_entry, change_date, login, comp, field, "
-                                                         "old_value, new_value, descr FROM row_history "
-                                                         "WHERE row_id = :row_id"));
+    auto query = historyQuery(connection, QStringLiteral("EXEC ROW_HISTORY :row_id"));
     TParameter *parameter = query->Parameters()->ParamByName(QStringLiteral("row_id"));
     parameter->DataType = ftInteger;
     parameter->Value = rowId;

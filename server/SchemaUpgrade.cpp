@@ -25,7 +25,7 @@ QStringList upgradeStatements(int from)
         // journal columns of this layout: a later step that adds a column makes them again.
         return guardStatements();
     case 3:
-        // A journal user reads the trail of one journal row through this view only, and only for rows of their
+        // A journal user reads the trail of one journal row through ROW_HISTORY only (never the view itself), and only for rows of their
         // own groups: the trail and the log themselves stay closed to clients. A row gone from both journal
         // tables counts as no one's group (-1), which only the owner sees.
         return {QStringLiteral(
@@ -42,7 +42,7 @@ QStringList upgradeStatements(int from)
                     "COALESCE((SELECT m.id_group FROM mark_mag m WHERE m.id_mark_mag = l.row_id), "
                     "(SELECT d.id_group FROM del_mark_mag d WHERE d.id_mark_mag = l.row_id), -1))"),
                 QStringLiteral("INSERT OR IGNORE INTO srv_rights (login, object, action) SELECT DISTINCT login, "
-                               "'row_history', 'SELECT' FROM srv_rights WHERE object = 'mark_mag' AND action = 'SELECT'")};
+                               "'ROW_HISTORY', 'EXECUTE' FROM srv_rights WHERE object = 'mark_mag' AND action = 'SELECT'")};
     default:
         return {};
     }
