@@ -58,6 +58,7 @@ public:
     TIdIPWatch *IdIPWatch1;
     QAction *ExamSheetAction = nullptr;
     QAction *ExportCsvAction = nullptr;
+    QAction *RowHistoryAction = nullptr;
 
     // Session values and window fields.
     QString LoginName;
@@ -152,6 +153,7 @@ private:
     void openExamSheet();
     /// The journal as the grid shows it, to a CSV file the user chooses.
     void exportJournalCsv();
+    void openRowHistory();
     /// The grid's context menu and the Ctrl+E key, after the journal's own key and mouse handling.
     void addSheetActions();
 

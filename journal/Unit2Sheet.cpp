@@ -6,7 +6,9 @@
 #include "gridevents/QZ_DBGrd_Evns.h"
 #include "journal/CsvExport.h"
 #include "journal/ExamSheet.h"
+#include "journal/RowHistory.h"
 #include "toolkit/data/Exceptions.h"
+#include "toolkit/ui/DBGridEh.h"
 #include "toolkit/ui/DBLookupComboBox.h"
 #include "toolkit/ui/Dialogs.h"
 
@@ -18,9 +20,12 @@ void TForm2::addSheetActions()
     ExportCsvAction = new QAction(QStringLiteral("Экспорт журнала в CSV…"), DBGridEh1);
     connect(ExamSheetAction, &QAction::triggered, this, &TForm2::openExamSheet);
     connect(ExportCsvAction, &QAction::triggered, this, &TForm2::exportJournalCsv);
+    RowHistoryAction = new QAction(QStringLiteral("История изменений"), DBGridEh1);
+    connect(RowHistoryAction, &QAction::triggered, this, &TForm2::openRowHistory);
     // The menu opens on the context-menu event, which follows the mouse press the window handles first.
     DBGridEh1->addAction(ExamSheetAction);
     DBGridEh1->addAction(ExportCsvAction);
+    DBGridEh1->addAction(RowHistoryAction);
     DBGridEh1->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     F1_QZ_DM_YOT->OnKeyDown = [this](QObject *sender, quint16 &key, TShiftState shift) {
@@ -74,4 +79,25 @@ void TForm2::exportJournalCsv()
                                   ? QStringLiteral("journal.csv")
                                   : DBLookupComboboxEh1->Text() + QStringLiteral(".csv");
     exportCsv(this, csvGridTable(DBGridEh1), suggested);
+}
+
+void TForm2::openRowHistory()
+{
+    TDataSet *journal = DM_YOT->ADO_SP_Sort;
+    if (!journal->Active() || journal->IsEmpty())
+        return;
+    // The grid's column names the journal field; a lookup column names its key field.
+    QString field;
+    const int index = DBGridEh1->SelectedIndex();
+    if (TColumnEh *column = index >= 0 && index < DBGridEh1->ColumnCount() ? DBGridEh1->Columns(index) : nullptr) {
+        field = column->FieldName;
+        if (TField *shown = column->Field(); shown && !shown->KeyFields().isEmpty())
+            field = shown->KeyFields();
+    }
+    try {
+        RowHistoryWindow history(DM_YOT->ADO_YOT, DM_YOT->ADO_SP_Sortid_mark_mag->Value().toLongLong(), field, this);
+        ShowModal(&history);
+    } catch (const Exception &error) {
+        ShowErrorDialog(error.Message);
+    }
 }

@@ -53,6 +53,7 @@ QList<std::pair<QString, QString>> grantsOf(Role role)
     for (const QString &relation : clientRelations())
         grants.append({relation, QStringLiteral("SELECT")});
     grants.append({QStringLiteral("SORT_2_MARK_MAG"), QStringLiteral("EXECUTE")});
+    grants.append({QStringLiteral("ROW_HISTORY"), QStringLiteral("EXECUTE")});
     // The journal window creates a selection's rows before every load, readers included.
     grants.append({QStringLiteral("InsertInto_SORT_MARK_MAG_2"), QStringLiteral("EXECUTE")});
     if (role == Role::Editor) {

@@ -58,6 +58,22 @@ Outcome sortJournal(ProcedureContext &context, const QVariantList &a)
     return outcome;
 }
 
+// One journal row's trail and change-history entries. The view is the server's own: a client reads it only
+// through this call, which names one row, so no statement of a client's reaches the trail or the log itself.
+Outcome rowHistory(ProcedureContext &context, const QVariantList &a)
+{
+    Query query(context.session.ownStatements(),
+                QStringLiteral("SELECT source, id_entry, change_date, login, comp, field, old_value, new_value, descr "
+                               "FROM row_history WHERE row_id = ?1 ORDER BY change_date, id_entry"));
+    query.bind(a);
+    ResultSet rows = query.readAll();
+    if (!query.ok())
+        return context.session.failure(query);
+    Outcome outcome;
+    outcome.resultSets.push_back(std::move(rows));
+    return outcome;
+}
+
 Outcome insertJournalRows(ProcedureContext &context, const QVariantList &a)
 {
     SessionPrivate &session = context.session;

@@ -32,6 +32,7 @@ const QList<Procedure> &procedures()
          {}},
         {QStringLiteral("DEL_FROM_MARK_MAG"), {text("@id_mark_mag")}, deleteJournalRows, {}},
         {QStringLiteral("CTRL_Z_Mark_mag"), {integer("@group"), integer("@semester")}, restoreJournalRows, {}},
+        {QStringLiteral("ROW_HISTORY"), {integer("@id_mark_mag")}, rowHistory, {}, true},
     };
     return all;
 }

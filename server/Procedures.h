@@ -48,5 +48,6 @@ Outcome sortJournal(ProcedureContext &context, const QVariantList &arguments);
 Outcome insertJournalRows(ProcedureContext &context, const QVariantList &arguments);
 Outcome deleteJournalRows(ProcedureContext &context, const QVariantList &arguments);
 Outcome restoreJournalRows(ProcedureContext &context, const QVariantList &arguments);
+Outcome rowHistory(ProcedureContext &context, const QVariantList &arguments);
 
 } // namespace olm::server

@@ -11,7 +11,7 @@ namespace olm::server {
 
 /// Marks the file as ours (PRAGMA application_id) and its layout version (PRAGMA user_version).
 inline constexpr int applicationId = 0x4F4C4D10;
-inline constexpr int schemaVersion = 3;
+inline constexpr int schemaVersion = 4;
 
 /// The statements that create an empty database of the first layout, in order.
 QStringList schemaStatements();

@@ -24,6 +24,25 @@ QStringList upgradeStatements(int from)
         // journal changes, server stamps on new rows, append-only log and trail. The audit triggers list the
         // journal columns of this layout: a later step that adds a column makes them again.
         return guardStatements();
+    case 3:
+        // A journal user reads the trail of one journal row through ROW_HISTORY only (never the view itself), and only for rows of their
+        // own groups: the trail and the log themselves stay closed to clients. A row gone from both journal
+        // tables counts as no one's group (-1), which only the owner sees.
+        return {QStringLiteral(
+                    "CREATE VIEW IF NOT EXISTS row_history AS "
+                    "SELECT 'audit' AS source, a.id_audit AS id_entry, a.audit_date AS change_date, a.login AS login, "
+                    "NULL AS comp, a.[column] AS field, a.old_value AS old_value, a.new_value AS new_value, "
+                    "a.row_id AS row_id, NULL AS descr FROM srv_audit a "
+                    "WHERE a.[table] IN ('mark_mag', 'del_mark_mag') AND a.action <> 'EXECUTE' AND olm_my_group("
+                    "COALESCE((SELECT m.id_group FROM mark_mag m WHERE m.id_mark_mag = a.row_id), "
+                    "(SELECT d.id_group FROM del_mark_mag d WHERE d.id_mark_mag = a.row_id), -1)) "
+                    "UNION ALL "
+                    "SELECT 'log', l.id_log, l.log_date, l.OLM_User, l.comp, NULL, NULL, NULL, l.row_id, l.descr "
+                    "FROM OLM_LOG l WHERE l.[table] LIKE '%mark_mag%' AND olm_my_group("
+                    "COALESCE((SELECT m.id_group FROM mark_mag m WHERE m.id_mark_mag = l.row_id), "
+                    "(SELECT d.id_group FROM del_mark_mag d WHERE d.id_mark_mag = l.row_id), -1))"),
+                QStringLiteral("INSERT OR IGNORE INTO srv_rights (login, object, action) SELECT DISTINCT login, "
+                               "'ROW_HISTORY', 'EXECUTE' FROM srv_rights WHERE object = 'mark_mag' AND action = 'SELECT'")};
     default:
         return {};
     }

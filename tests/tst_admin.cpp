@@ -426,16 +426,16 @@ void TestAdmin::upgradeBringsAnOlderLayoutUp()
     // A user's session would run without the rules: it waits for the upgrade.
     QString error;
     QVERIFY(!olm::server::Session::open(m_db, QStringLiteral("olm_boot"), QStringLiteral("Boot2016"), &error));
-    QCOMPARE(error, QStringLiteral("The database '%1' has layout version %2, older than this program needs (3): "
+    QCOMPARE(error, QStringLiteral("The database '%1' has layout version %2, older than this program needs (4): "
                                    "the administrator runs olm-admin upgrade on it first.").arg(m_db).arg(from));
 
     const Run upgraded = admin({"upgrade", m_db});
     QVERIFY_RUN(upgraded);
-    QCOMPARE(upgraded.out, QStringLiteral("upgraded %1 from layout version %2 to 3\n").arg(m_db).arg(from));
+    QCOMPARE(upgraded.out, QStringLiteral("upgraded %1 from layout version %2 to 4\n").arg(m_db).arg(from));
     QCOMPARE(admin({"query", m_db, indexes}).out, QStringLiteral("name\nmark_mag_curriculum_row\n"));
-    QCOMPARE(admin({"query", m_db, "PRAGMA user_version"}).out, QStringLiteral("user_version\n3\n"));
+    QCOMPARE(admin({"query", m_db, "PRAGMA user_version"}).out, QStringLiteral("user_version\n4\n"));
     // A second run has nothing to do.
-    QCOMPARE(admin({"upgrade", m_db}).out, QStringLiteral("%1 has layout version 3 already\n").arg(m_db));
+    QCOMPARE(admin({"upgrade", m_db}).out, QStringLiteral("%1 has layout version 4 already\n").arg(m_db));
 
     // A fresh database is the same as an upgraded one, and the rows stay.
     QTemporaryDir other;
@@ -462,7 +462,7 @@ void TestAdmin::upgradeBringsAnOlderLayoutUp()
 void TestAdmin::newerDatabaseIsRefused()
 {
     QVERIFY_RUN(admin({"query", m_db, "PRAGMA user_version = 7"}));
-    const QString message = QStringLiteral("The database '%1' has layout version 7, newer than this program knows (3): "
+    const QString message = QStringLiteral("The database '%1' has layout version 7, newer than this program knows (4): "
                                            "use a newer program.").arg(m_db);
     QString error;
     QVERIFY(!olm::server::Session::open(m_db, QStringLiteral("olm_boot"), QStringLiteral("Boot2016"), &error));
@@ -473,7 +473,7 @@ void TestAdmin::newerDatabaseIsRefused()
     const Run upgrade = admin({"upgrade", m_db});
     QCOMPARE(upgrade.code, 1);
     QCOMPARE(upgrade.err, QStringLiteral("olm-admin: Cannot upgrade '%1': The database has layout version 7, newer "
-                                         "than this program knows (3).\n").arg(m_db));
+                                         "than this program knows (4).\n").arg(m_db));
 }
 
 void TestAdmin::auditShow()

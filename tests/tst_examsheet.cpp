@@ -4,6 +4,7 @@
 #include "gridevents/QZ_DBGrd_Evns.h"
 #include "journal/CsvExport.h"
 #include "journal/ExamSheet.h"
+#include "journal/RowHistory.h"
 #include "tests/tst_journal_fixture.h"
 #include "toolkit/data/WriteBack.h"
 #include "toolkit/ui/Application.h"
@@ -167,6 +168,7 @@ private slots:
     void concurrentChangeIsReportedNotOverwritten();
     void pdfHasOneLinePerStudent();
     void csvExportsRoundTrip();
+    void rowHistoryShowsGridEditWithNames();
 
 private:
     /// The journal of ПИ-21, 1 семестр, Воронин on screen.
@@ -378,6 +380,63 @@ void TestExamSheet::csvExportsRoundTrip()
     QVERIFY(markColumn >= 0);
     j.journal()->First();
     QCOMPARE(journalRead.at(1).at(markColumn), j.dm->ADO_SP_Sortestimation->DisplayText());
+}
+
+void TestExamSheet::rowHistoryShowsGridEditWithNames()
+{
+    Journal j;
+    openJournal(j);
+    TDataSet *journal = j.journal();
+    journal->First();
+    while (!journal->Eof() && journal->FieldByName(QStringLiteral("id_examination"))->IsNull())
+        journal->Next();
+    QVERIFY(!journal->Eof());
+    const int rowId = journal->FieldByName(QStringLiteral("id_mark_mag"))->AsInteger();
+    const QVariant examination = journal->FieldByName(QStringLiteral("id_examination"))->Value();
+    const QVariant before = journal->FieldByName(QStringLiteral("id_estimation"))->Value();
+    const int mark = j.value(QStringLiteral("SELECT id_estimation FROM est2 WHERE id_examination = ? AND "
+                                            "id_estimation <> ? ORDER BY id_estimation LIMIT 1"),
+                             {examination, before.isNull() ? QVariant(-1) : before})
+                         .toInt();
+    const QString markText = j.value(QStringLiteral("SELECT p31 FROM est2 WHERE id_estimation = ?"), {mark})
+                                 .toString().trimmed();
+    QVERIFY(!markText.isEmpty());
+    // The edit goes through the journal's own write-back and change history.
+    journal->Edit();
+    journal->FieldByName(QStringLiteral("id_estimation"))->setValue(mark);
+    journal->Post();
+    QCOMPARE(j.value(QStringLiteral("SELECT id_estimation FROM mark_mag WHERE id_mark_mag = ?"), {rowId}).toInt(), mark);
+
+    TColumnEh *column = j.window->DBGridEh1->ColumnByFieldName(QStringLiteral("estimation"));
+    QVERIFY(column);
+    j.window->DBGridEh1->setSelectedIndex(column->Index());
+    QVERIFY(j.window->DBGridEh1->actions().contains(j.window->RowHistoryAction));
+    QList<QStringList> lines;
+    DialogSeam::setModalHandler([&](QDialog *dialog) {
+        auto *history = qobject_cast<RowHistoryWindow *>(dialog);
+        if (!history)
+            return int(mrCancel);
+        for (int row = 0; row < history->Lines->rowCount(); ++row) {
+            QStringList cells;
+            for (int col = 0; col < history->Lines->columnCount(); ++col)
+                cells.append(history->Lines->item(row, col)->text());
+            lines.append(cells);
+        }
+        return int(mrOk);
+    });
+    j.window->RowHistoryAction->trigger();
+    QVERIFY(!lines.isEmpty());
+    // The current field's change comes first, its new value shown as the mark's text, not its key.
+    QCOMPARE(lines.first().at(3), QStringLiteral("id_estimation"));
+    QCOMPARE(lines.first().at(5), markText);
+    QVERIFY(!lines.first().at(0).isEmpty());
+    QVERIFY(!lines.first().at(1).isEmpty());
+    // The change-history entry of the same edit carries the computer it came from.
+    bool logged = false;
+    for (const QStringList &line : std::as_const(lines))
+        logged = logged || (line.at(3).isEmpty() && !line.at(2).isEmpty() && line.at(5).contains(QLatin1String("id_estimation")));
+    QVERIFY(logged);
+    QVERIFY(m_answers->shown().isEmpty());
 }
 
 OLM_TEST_MAIN(TestExamSheet)

@@ -150,6 +150,11 @@ void TestServerHostile::probesAreRefused_data()
     row("reading the audit trail", "editor",
         QStringLiteral("WITH mark_mag_audit_update AS (SELECT * FROM srv_audit) SELECT * FROM mark_mag_audit_update"),
         QStringLiteral("The SELECT permission was denied on the object 'srv_audit'"));
+    row("expression named like the row history view", "editor",
+        QStringLiteral("WITH row_history AS (SELECT descr, comp FROM OLM_LOG) SELECT * FROM row_history"),
+        QStringLiteral("The SELECT permission was denied on the object"));
+    row("the row history view itself", "editor", QStringLiteral("SELECT * FROM row_history"),
+        QStringLiteral("The SELECT permission was denied on the object 'row_history'"));
 
     // The server's stamps.
     row("forged user stamp", "editor", QStringLiteral("UPDATE mark_mag SET OLM_User = 'ivanov' WHERE id_mark_mag = 1"),
@@ -258,6 +263,14 @@ void TestServerHostile::ownGroupsStillWork()
     QVERIFY_OK(scoped->execute(QStringLiteral("INSERT INTO OLM_LOG([table], [row_id], [descr], [OLM_User], [comp]) "
                                               "VALUES('mark_mag', 1, 'x', 'smirnova', 'PC')")));
     QCOMPARE(scalar(*admin(), QStringLiteral("SELECT count(*) FROM OLM_LOG")).toInt(), 2);
+    // The row's history shows the user's own groups' rows only.
+    QVERIFY(scalar(*scoped, QStringLiteral("EXEC ROW_HISTORY ?"), {id}).isValid());
+    const int foreignRow = scalar(*admin(), QStringLiteral("SELECT min(id_mark_mag) FROM mark_mag WHERE id_group = 1")).toInt();
+    QVERIFY_OK(admin()->execute(QStringLiteral("UPDATE mark_mag SET p35 = '99' WHERE id_mark_mag = ?"), {foreignRow}));
+    QVERIFY(scalar(*admin(), QStringLiteral("SELECT count(*) FROM row_history WHERE row_id = ?"), {foreignRow}).toInt() > 0);
+    const Outcome foreign = scoped->execute(QStringLiteral("EXEC ROW_HISTORY ?"), {foreignRow});
+    QVERIFY_OK(foreign);
+    QVERIFY(foreign.firstResult() && foreign.firstResult()->rows.empty());
 }
 
 // A row that names no group (a pasted one before its keys are written) is no group's: it may be edited, and

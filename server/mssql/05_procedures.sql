@@ -202,6 +202,31 @@ BEGIN
 END;
 GO
 
+-- One journal row's trail and change-history entries, for a row of the caller's own groups only; the trail and
+-- the log themselves stay closed to the journal's users.
+CREATE OR ALTER PROCEDURE dbo.ROW_HISTORY
+    @id_mark_mag INT
+AS
+BEGIN
+    SET NOCOUNT ON;
+    DECLARE @group INT = COALESCE((SELECT id_group FROM dbo.mark_mag WHERE id_mark_mag = @id_mark_mag),
+                                  (SELECT id_group FROM dbo.del_mark_mag WHERE id_mark_mag = @id_mark_mag), -1);
+    IF dbo.olm_may_group(@group) = 0
+        SET @id_mark_mag = NULL;
+    SELECT h.source, h.id_entry, h.change_date, h.login, h.comp, h.field, h.old_value, h.new_value, h.descr
+    FROM (SELECT N'audit' AS source, a.id_audit AS id_entry, a.audit_date AS change_date, a.login, CAST(NULL AS NVARCHAR(128)) AS comp,
+                 a.[column] AS field, a.old_value, a.new_value, CAST(NULL AS NVARCHAR(MAX)) AS descr
+          FROM dbo.srv_audit a
+          WHERE a.row_id = @id_mark_mag AND a.[table] IN (N'mark_mag', N'del_mark_mag') AND a.action <> N'EXECUTE'
+          UNION ALL
+          SELECT N'log', l.id_log, l.log_date, l.OLM_User, l.comp, NULL, NULL, NULL, l.descr
+          FROM dbo.OLM_LOG l
+          WHERE l.row_id = @id_mark_mag AND l.[table] LIKE N'%mark_mag%') h
+    ORDER BY h.change_date, h.id_entry;
+    RETURN 0;
+END;
+GO
+
 -- Creates the journal rows the curriculum of the group and semester needs for the student and that are missing.
 -- @mode 1 creates them; 0 only checks the selection.
 CREATE OR ALTER PROCEDURE dbo.InsertInto_SORT_MARK_MAG_2

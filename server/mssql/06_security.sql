@@ -51,6 +51,7 @@ GRANT SELECT ON OBJECT::dbo.mark_mag TO olm_reader;
 GRANT EXECUTE ON OBJECT::dbo.SORT_2_MARK_MAG TO olm_reader;
 -- The journal window creates a selection's rows before every load, readers included.
 GRANT EXECUTE ON OBJECT::dbo.InsertInto_SORT_MARK_MAG_2 TO olm_reader;
+GRANT EXECUTE ON OBJECT::dbo.ROW_HISTORY TO olm_reader;
 GO
 
 -- Editors: the journal's data columns, never the server's stamps OLM_User and OLM_Update.
