@@ -7,6 +7,7 @@
 #include "journal/ExamSheetRows.h"
 #include "journal/LogWriters.h"
 #include "platform/IdIPWatch.h"
+#include "server/Collations.h"
 #include "server/Session.h"
 #include "toolkit/data/ADODB.h"
 #include "toolkit/data/Backend.h"
@@ -52,12 +53,9 @@ struct RawDatabase {
     explicit RawDatabase(const QString &path)
     {
         sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-        // The server's case-blind collation, here by the bytes: the order does not matter to the timing.
-        sqlite3_create_collation(db, "OLM_CI", SQLITE_UTF8, nullptr,
-                                 [](void *, int n1, const void *a, int n2, const void *b) {
-                                     const int common = std::memcmp(a, b, size_t(std::min(n1, n2)));
-                                     return common ? common : n1 - n2;
-                                 });
+        // The server's own collations: rows written here must sit in its indexes' order.
+        sqlite3_create_collation(db, "OLM_CI", SQLITE_UTF8, nullptr, olm::server::textCompare);
+        sqlite3_create_collation(db, "OLM_DT", SQLITE_UTF8, nullptr, olm::server::dateCompare);
     }
     ~RawDatabase() { sqlite3_close(db); }
     bool exec(const char *sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
