@@ -22,7 +22,6 @@
 #include <sqlite3.h>
 
 #include <cstdio>
-#include <cstring>
 #include <functional>
 
 namespace {
