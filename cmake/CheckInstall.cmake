@@ -18,7 +18,8 @@ if(NOT _result EQUAL 0)
 endif()
 
 foreach(_file bin/olm16 bin/olm-admin share/doc/olm16/README.md share/doc/olm16/install.md
-              share/icons/hicolor/scalable/apps/olm16.svg share/applications/olm16.desktop)
+              share/icons/hicolor/scalable/apps/olm16.svg share/applications/olm16.desktop
+              share/man/man1/olm-admin.1 lib/olm_collations.so)
   olm_expect("missing ${_file}" EXISTS "${_prefix}/${_file}")
 endforeach()
 foreach(_size 16 32 48 64 128 256)
@@ -28,6 +29,23 @@ foreach(_program olm16 olm-admin)
   execute_process(COMMAND test -x "${_prefix}/bin/${_program}" RESULT_VARIABLE _notExecutable)
   olm_expect("${_program} is not executable" _notExecutable EQUAL 0)
 endforeach()
+# The manual page is the tool's own help: it names the installed program's commands.
+if(EXISTS "${_prefix}/share/man/man1/olm-admin.1")
+  file(READ "${_prefix}/share/man/man1/olm-admin.1" _page)
+  foreach(_text ".TH OLM-ADMIN 1" ".SS user" "user remove DB LOGIN")
+    string(FIND "${_page}" "${_text}" _at)
+    olm_expect("the manual page lacks ${_text}" NOT _at EQUAL -1)
+  endforeach()
+endif()
+# The installed module is one a stock shell can load, not one of the build tree's own.
+execute_process(COMMAND sqlite3 -cmd ".load ${_prefix}/lib/olm_collations" :memory:
+                        "SELECT 'A ' = 'a' COLLATE OLM_CI"
+  RESULT_VARIABLE _shellResult OUTPUT_VARIABLE _shellOutput ERROR_VARIABLE _shellError)
+if(NOT _shellResult STREQUAL "No such file or directory")
+  olm_expect("a stock sqlite3 cannot load the installed olm_collations: ${_shellError}"
+             _shellResult EQUAL 0 AND _shellOutput STREQUAL "1\n")
+endif()
+
 # A direct install into a prefix leaves /usr alone: no usr/ appears inside the prefix either.
 olm_expect("a direct install made links" NOT EXISTS "${_prefix}/usr")
 
@@ -50,7 +68,8 @@ endif()
 olm_expect("the staged install lacks bin/olm16" EXISTS "${_stage}/opt/olm16/bin/olm16")
 foreach(_pair "bin/olm16|/opt/olm16/bin/olm16" "bin/olm-admin|/opt/olm16/bin/olm-admin"
               "share/applications/olm16.desktop|/opt/olm16/share/applications/olm16.desktop"
-              "share/icons/hicolor/48x48/apps/olm16.png|/opt/olm16/share/icons/hicolor/48x48/apps/olm16.png")
+              "share/icons/hicolor/48x48/apps/olm16.png|/opt/olm16/share/icons/hicolor/48x48/apps/olm16.png"
+              "share/man/man1/olm-admin.1|/opt/olm16/share/man/man1/olm-admin.1")
   string(REPLACE "|" ";" _pair "${_pair}")
   list(GET _pair 0 _link)
   list(GET _pair 1 _target)

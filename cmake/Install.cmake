@@ -1,5 +1,5 @@
-# Install rules: the client, olm-admin, the documents, the server scripts and, off Windows, the desktop entry
-# and the icons. The programs keep their files beside the executable (Data/ with the settings and the
+# Install rules: the client, olm-admin with its manual page, the collations module for a stock sqlite3 shell,
+# the documents, the server scripts and, off Windows, the desktop entry and the icons. The programs keep their files beside the executable (Data/ with the settings and the
 # embedded database, the self-update's tempOLM/ and script), so on Linux the default prefix is /opt/olm16,
 # whose bin/ the site makes writable for the staff who run the client; /usr only gets links (SystemLinks.cmake).
 if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT AND NOT WIN32)
@@ -10,13 +10,20 @@ if(WIN32)
   set(OLM_INSTALL_BINDIR .)
   set(OLM_INSTALL_DOCDIR doc)
   set(OLM_INSTALL_SERVERDIR server)
+  set(OLM_INSTALL_LIBDIR .)
 else()
   set(OLM_INSTALL_BINDIR bin)
   set(OLM_INSTALL_DOCDIR share/doc/olm16)
   set(OLM_INSTALL_SERVERDIR share/olm16/server)
+  set(OLM_INSTALL_LIBDIR lib)
 endif()
 
 install(TARGETS olm16 olm-admin RUNTIME DESTINATION ${OLM_INSTALL_BINDIR})
+# sqlite3 -cmd ".load PREFIX/lib/olm_collations" DB: the shell reads and checks a database with our collations.
+install(TARGETS olm_collations LIBRARY DESTINATION ${OLM_INSTALL_LIBDIR})
+if(OLM_ADMIN_MAN_PAGE)
+  install(FILES ${OLM_ADMIN_MAN_PAGE} DESTINATION share/man/man1)
+endif()
 
 install(FILES README.md DESTINATION ${OLM_INSTALL_DOCDIR})
 install(FILES server/DEMO.md DESTINATION ${OLM_INSTALL_DOCDIR} RENAME demo-database.md)

@@ -1,5 +1,6 @@
 # Runs at install time. A staged install (DESTDIR set, as the package build does) adds links under /usr to the
-# program under its own prefix: the commands in /usr/bin, the desktop entry and the icons where menus look.
+# program under its own prefix: the commands in /usr/bin, the desktop entry and the icons where menus look, the
+# manual page where man looks.
 # An install straight into a prefix leaves /usr alone; its desktop entry already names full paths.
 # In: CMAKE_INSTALL_PREFIX, OLM_BIN_DIR (relative to the prefix).
 set(_stage "$ENV{DESTDIR}")
@@ -12,7 +13,8 @@ set(_links
   "bin/olm16|${OLM_BIN_DIR}/olm16"
   "bin/olm-admin|${OLM_BIN_DIR}/olm-admin"
   "share/applications/olm16.desktop|share/applications/olm16.desktop"
-  "share/icons/hicolor/scalable/apps/olm16.svg|share/icons/hicolor/scalable/apps/olm16.svg")
+  "share/icons/hicolor/scalable/apps/olm16.svg|share/icons/hicolor/scalable/apps/olm16.svg"
+  "share/man/man1/olm-admin.1|share/man/man1/olm-admin.1")
 foreach(_size 16 32 48 64 128 256)
   list(APPEND _links "share/icons/hicolor/${_size}x${_size}/apps/olm16.png|share/icons/hicolor/${_size}x${_size}/apps/olm16.png")
 endforeach()

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 
 namespace olm::server {
@@ -35,38 +36,6 @@ struct CreationGuard {
     }
 };
 
-const QStringList &clientRelations()
-{
-    static const QStringList relations{
-        QStringLiteral("group"), QStringLiteral("g_sem"), QStringLiteral("s_fio"), QStringLiteral("s_g"),
-        QStringLiteral("t_fio"), QStringLiteral("gr_sem_disc_exam"), QStringLiteral("est2"), QStringLiteral("f_est"),
-        QStringLiteral("EstimationOther"), QStringLiteral("com_sfe"), QStringLiteral("g_s"), QStringLiteral("g_r_y"),
-        QStringLiteral("semester"), QStringLiteral("examination"), QStringLiteral("educ_sh"),
-        QStringLiteral("discipline"), QStringLiteral("del_mark_mag"), QStringLiteral("mark_mag"),
-        QStringLiteral("group_form")};
-    return relations;
-}
-
-QList<std::pair<QString, QString>> grantsOf(Role role)
-{
-    QList<std::pair<QString, QString>> grants;
-    for (const QString &relation : clientRelations())
-        grants.append({relation, QStringLiteral("SELECT")});
-    grants.append({QStringLiteral("SORT_2_MARK_MAG"), QStringLiteral("EXECUTE")});
-    grants.append({QStringLiteral("ROW_HISTORY"), QStringLiteral("EXECUTE")});
-    // The journal window creates a selection's rows before every load, readers included.
-    grants.append({QStringLiteral("InsertInto_SORT_MARK_MAG_2"), QStringLiteral("EXECUTE")});
-    if (role == Role::Editor) {
-        grants.append({QStringLiteral("mark_mag"), QStringLiteral("UPDATE")});
-        grants.append({QStringLiteral("mark_mag"), QStringLiteral("DELETE")});
-        grants.append({QStringLiteral("del_mark_mag"), QStringLiteral("UPDATE")});
-        grants.append({QStringLiteral("OLM_LOG"), QStringLiteral("INSERT")});
-        grants.append({QStringLiteral("DEL_FROM_MARK_MAG"), QStringLiteral("EXECUTE")});
-        grants.append({QStringLiteral("CTRL_Z_Mark_mag"), QStringLiteral("EXECUTE")});
-    }
-    return grants;
-}
-
 bool validLogin(const QString &login, QString *error)
 {
     static const QRegularExpression re(QStringLiteral(R"(^[\w.\-]{1,20}$)"), QRegularExpression::UseUnicodePropertiesOption);
@@ -74,8 +43,7 @@ bool validLogin(const QString &login, QString *error)
         *error = QStringLiteral("A login is 1 to 20 letters, digits, '_', '.' or '-': '%1' is not one.").arg(login);
         return false;
     }
-    if (login.compare(QLatin1String(administratorLogin), Qt::CaseInsensitive) == 0
-        || login.compare(QLatin1String(bootstrapLogin), Qt::CaseInsensitive) == 0) {
+    if (isReservedLogin(login)) {
         *error = QStringLiteral("The login '%1' is reserved.").arg(login);
         return false;
     }
@@ -242,9 +210,8 @@ std::optional<QList<SignInUser>> Administration::users(QString *error)
 {
     Query query(d->db(), QStringLiteral(
         "SELECT u.id_login, u.login, u.db_login, u.password_changed, u.blocked_message, "
-        "EXISTS (SELECT 1 FROM srv_rights r WHERE r.login = u.db_login AND r.object = 'mark_mag' AND r.action = 'UPDATE'), "
-        "(SELECT group_concat(id_group) FROM (SELECT id_group FROM srv_user_groups g WHERE g.id_login = u.id_login "
-        "ORDER BY id_group)) FROM srv_users u ORDER BY u.login"));
+        "EXISTS (SELECT 1 FROM srv_rights r WHERE r.login = u.db_login AND r.object = 'mark_mag' AND r.action = 'UPDATE') "
+        "FROM srv_users u ORDER BY u.login"));
     QList<SignInUser> users;
     while (query.next()) {
         SignInUser user;
@@ -255,13 +222,26 @@ std::optional<QList<SignInUser>> Administration::users(QString *error)
         user.daysLeft = passwordDaysLeft(d->db(), user.passwordChanged);
         user.blockedMessage = query.value(4).toString();
         user.role = query.value(5).toLongLong() ? Role::Editor : Role::Reader;
-        const QString groups = query.value(6).toString();
-        for (const QString &group : groups.split(QLatin1Char(','), Qt::SkipEmptyParts))
-            user.groups.append(group.toInt());
         users.append(user);
     }
     if (!query.ok()) {
         *error = d->failure(query).error;
+        return std::nullopt;
+    }
+    Query groups(d->db(), QStringLiteral("SELECT ug.id_login, ug.id_group, g.p20 FROM srv_user_groups ug "
+                                         "LEFT JOIN [group] g ON g.id_group = ug.id_group ORDER BY ug.id_login, ug.id_group"));
+    QHash<int, qsizetype> byId;
+    for (qsizetype i = 0; i < users.size(); ++i)
+        byId.insert(users.at(i).id, i);
+    while (groups.next()) {
+        const auto at = byId.constFind(groups.value(0).toInt());
+        if (at == byId.cend())
+            continue;
+        users[*at].groups.append(groups.value(1).toInt());
+        users[*at].groupNames.append(groups.value(2).toString());
+    }
+    if (!groups.ok()) {
+        *error = d->failure(groups).error;
         return std::nullopt;
     }
     return users;
@@ -284,7 +264,7 @@ bool Administration::addUser(const QString &login, const QString &password, Role
     return inTransaction([&](QString *why) {
         if (!run(QStringLiteral("INSERT INTO srv_db_logins (name, password) VALUES (?, ?)"), {login, randomPassword()}, why))
             return false;
-        for (const auto &[object, action] : grantsOf(role)) {
+        for (const auto &[object, action] : roleGrants(role)) {
             if (!run(QStringLiteral("INSERT INTO srv_rights (login, object, action) VALUES (?, ?, ?)"),
                      {login, object, action}, why))
                 return false;

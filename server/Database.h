@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -33,6 +34,7 @@ struct SignInUser {
     int daysLeft = 0;           ///< below 0 once the password has expired
     QString blockedMessage;     ///< empty when the user is not blocked
     QList<int> groups;          ///< the groups the user may see
+    QStringList groupNames;     ///< their names (p20), in the same order
 };
 
 struct TraceEntry {
@@ -84,6 +86,16 @@ public:
                   QString *error);
     /// Replaces the groups the user may see (group_form).
     bool setUserGroups(const QString &login, const QList<int> &groups, QString *error);
+    /// The group a word names: a group id or a group's name (p20, compared as the server compares texts). A word
+    /// that fits more than one group is refused as ambiguous, one that fits none as unknown.
+    std::optional<int> findGroup(const QString &nameOrId, QString *error);
+    /// Removes the sign-in user and the groups it sees, and its database login with that login's rights unless
+    /// another user signs in through it. Journal, log, audit and sign-in records keep the login as text.
+    bool removeUser(const QString &login, QString *error);
+    /// Gives the user's database login the rights of the role; rights granted one by one besides stay.
+    bool setUserRole(const QString &login, Role role, QString *error);
+    /// Makes the password expired: GET_USER answers a validity below 0 and no credentials until the user changes it.
+    bool expirePassword(const QString &login, QString *error);
 
     /// The program name GET_USER expects ("OLM 16"); older clients are told to update.
     QString currentProgram();

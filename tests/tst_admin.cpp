@@ -2,6 +2,8 @@
 #include "tst_server_support.h"
 #include "tests/support/TestMain.h"
 
+#include "OlmVersion.h"
+
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -100,6 +102,10 @@ private slots:
     void pingSignsInWithTheSettingsFile();
     void usageMistakes_data();
     void usageMistakes();
+    void helpAndVersion();
+    void manPageNamesEveryCommand();
+    void userGroupsByNameOrId();
+    void userRoleExpireAndRemove();
 
 private:
     QTemporaryDir m_dir;
@@ -221,7 +227,7 @@ void TestAdmin::initCreatesDatabaseAndSettings()
 
     QVERIFY_RUN(admin({"init", folder, "--force"})); // replaced by an empty database
     QCOMPARE(admin({"user", "list", database}).out,
-             QStringLiteral("id\tlogin\tdb_login\trole\tpassword_changed\tdays_left\tblocked\tgroups\n"));
+             QStringLiteral("id\tlogin\tdb_login\trole\tpassword_changed\tdays_left\tblocked\tgroups\tgroup_names\n"));
 
     QVERIFY_RUN(admin({"init", folder, "--catalog", "journal.db"}));
     QVERIFY(QFile::exists(folder + QStringLiteral("/Data/journal.db")));
@@ -239,8 +245,8 @@ void TestAdmin::userCommands()
     const QStringList lines = list.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 8);
     const QString today = QDate::currentDate().toString(Qt::ISODate);
-    QVERIFY(lines.contains(QStringLiteral("7\tguest\tguest\treader\t%1\t90\t\t").arg(today)));
-    QVERIFY(lines.contains(QStringLiteral("6\tivanova\tivanova\teditor\t%1\t90\t\t1,3").arg(today)));
+    QVERIFY(lines.contains(QStringLiteral("7\tguest\tguest\treader\t%1\t90\t\t\t").arg(today)));
+    QVERIFY(lines.contains(QStringLiteral("6\tivanova\tivanova\teditor\t%1\t90\t\t1,3\tПИ-21, ЭК-21").arg(today)));
 
     // The new user signs in as the client would, and sees the groups given.
     auto session = signIn(m_db, QStringLiteral("ivanova"), QStringLiteral("Start_123"));
@@ -281,9 +287,25 @@ void TestAdmin::userCommandsRefuseMistakes_data()
     QTest::newRow("password of 21") << QStringList{"add", "ivanova", "--password", "abcdefghij01234567890"} << passwordRule;
     QTest::newRow("password with a blank") << QStringList{"add", "ivanova", "--password", "abc 12345"} << passwordRule;
     QTest::newRow("Cyrillic password") << QStringList{"passwd", "petrova", "--password", "пароль123"} << passwordRule;
-    QTest::newRow("unknown group") << QStringList{"groups", "petrova", "99"} << "There is no group 99.";
-    QTest::newRow("group not a number") << QStringList{"groups", "petrova", "one"} << "'one' is not a group id.";
-    QTest::newRow("block without message") << QStringList{"block", "petrova"} << "user block: wrong arguments; see olm-admin --help.";
+    QTest::newRow("unknown group") << QStringList{"groups", "petrova", "1", "99"} << "There is no group '99'.";
+    QTest::newRow("unknown group name") << QStringList{"groups", "petrova", "ПИ-21", "ПИ-99"} << "There is no group 'ПИ-99'.";
+    // Given no groups the user would silently see none.
+    QTest::newRow("groups without groups") << QStringList{"groups", "petrova"}
+                                           << "user groups needs at least one GROUP, or --none to leave the user no groups.";
+    QTest::newRow("groups and --none") << QStringList{"groups", "petrova", "1", "--none"}
+                                       << "user groups takes GROUP... or --none, not both.";
+    QTest::newRow("block without message") << QStringList{"block", "petrova"} << "user block: wrong arguments; see olm-admin help user.";
+    QTest::newRow("unknown role") << QStringList{"role", "petrova", "admin"} << "user role takes editor or reader, not 'admin'.";
+    QTest::newRow("role of nobody") << QStringList{"role", "nobody", "reader"} << "There is no user 'nobody'.";
+    QTest::newRow("expire nobody") << QStringList{"expire", "nobody"} << "There is no user 'nobody'.";
+    QTest::newRow("remove nobody") << QStringList{"remove", "nobody"} << "There is no user 'nobody'.";
+    QTest::newRow("remove the bootstrap login") << QStringList{"remove", "olm_boot"}
+                                                << "The login 'olm_boot' is reserved; it is not a user that can be removed.";
+    QTest::newRow("remove the administrator") << QStringList{"remove", "DBO"}
+                                              << "The login 'DBO' is reserved; it is not a user that can be removed.";
+    QTest::newRow("remove two") << QStringList{"remove", "petrova", "sidorov"} << "user remove: wrong arguments; see olm-admin help user.";
+    QTest::newRow("unknown action") << QStringList{"delete", "petrova"}
+                                    << "user knows list, add, passwd, block, unblock, groups, role, expire, remove, not delete.";
 }
 
 void TestAdmin::userCommandsRefuseMistakes()
@@ -667,9 +689,20 @@ void TestAdmin::usageMistakes_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message"); // first line of stderr
     QTest::newRow("nothing") << QStringList{} << "usage:";
-    QTest::newRow("unknown command") << QStringList{"frobnicate"} << "olm-admin: unknown command frobnicate";
-    QTest::newRow("unknown option") << QStringList{"init", "x", "--colour"} << "olm-admin: Unknown option --colour.";
-    QTest::newRow("option without value") << QStringList{"query", "x.sqlite", "SELECT 1", "--login"} << "olm-admin: --login needs a value.";
+    QTest::newRow("unknown command") << QStringList{"frobnicate"}
+                                     << "olm-admin: Unknown command frobnicate. olm-admin --help lists the commands.";
+    QTest::newRow("unknown general option") << QStringList{"--colour", "init", "x"}
+                                            << "olm-admin: Unknown option --colour. olm-admin --help lists the options.";
+    QTest::newRow("unknown option") << QStringList{"init", "x", "--colour"}
+                                    << "olm-admin: init: Unknown option --colour. olm-admin help init lists its options.";
+    QTest::newRow("another command's option") << QStringList{"backup", "x.sqlite", "y.sqlite", "--force"}
+                                              << "olm-admin: backup: Unknown option --force. olm-admin help backup lists its options.";
+    QTest::newRow("option without value") << QStringList{"query", "x.sqlite", "SELECT 1", "--login"}
+                                          << "olm-admin: query: --login needs a value. olm-admin help query lists its options.";
+    QTest::newRow("flag with a value") << QStringList{"init", "x", "--demo=yes"}
+                                       << "olm-admin: init: Unexpected value after '--demo'. olm-admin help init lists its options.";
+    QTest::newRow("help of no command") << QStringList{"help", "frobnicate"}
+                                        << "olm-admin: help takes one command's name; olm-admin --help lists them.";
     QTest::newRow("login without password") << QStringList{"query", "x.sqlite", "SELECT 1", "--login", "a"}
                                             << "olm-admin: --login and --password go together.";
     QTest::newRow("missing database") << QStringList{"trace", "on", "/nonexistent/olm.sqlite"}
@@ -685,6 +718,200 @@ void TestAdmin::usageMistakes()
     QCOMPARE(run.code, 1);
     QCOMPARE(run.err.section(QLatin1Char('\n'), 0, 0), message);
     QVERIFY_RUN(admin({"--help"}));
+}
+
+namespace {
+// The command words the overall help lists, in its order.
+QStringList listedCommands(const QString &help)
+{
+    QStringList commands;
+    const QString section = help.section(QStringLiteral("\nCommands"), 1);
+    for (const QString &line : section.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(1))
+        commands.append(line.section(QLatin1Char(' '), 2, 2));
+    return commands;
+}
+} // namespace
+
+void TestAdmin::helpAndVersion()
+{
+    const Run help = admin({"--help"});
+    QVERIFY_RUN(help);
+    QVERIFY(help.out.startsWith(QLatin1String("usage:\n  olm-admin init DIR [--demo] [--catalog NAME] [--force]\n")));
+    QCOMPARE(admin({"-h"}).out, help.out);
+    QCOMPARE(admin({"help"}).out, help.out);
+    const QStringList commands = listedCommands(help.out);
+    QCOMPARE(commands, (QStringList{"init", "upgrade", "backup", "check", "settings", "ping", "user", "config", "trace",
+                                    "log", "audit", "query"}));
+    // Without a command the forms go to the error output, as a mistake.
+    const Run bare = admin({});
+    QCOMPARE(bare.code, 1);
+    QCOMPARE(bare.out, QString());
+    QVERIFY(help.out.startsWith(bare.err));
+
+    const Run version = admin({"--version"});
+    QVERIFY_RUN(version);
+    QCOMPARE(version.out, QStringLiteral("olm-admin " OLM_VERSION "\n"));
+
+    // One command's help, however asked for; it never runs the command.
+    const Run user = admin({"help", "user"});
+    QVERIFY_RUN(user);
+    QVERIFY2(user.out.startsWith(QLatin1String("usage:\n  olm-admin user list DB\n")), qPrintable(user.out));
+    for (const char *text : {"  olm-admin user remove DB LOGIN\n", "  olm-admin user groups DB LOGIN --none\n",
+                             "\nOptions:\n  --password P", "  --none  "})
+        QVERIFY2(user.out.contains(QLatin1String(text)), text);
+    QVERIFY(!user.out.contains(QLatin1String("olm-admin init")));
+    QCOMPARE(admin({"user", "--help"}).out, user.out);
+    QCOMPARE(admin({"--help", "user"}).out, user.out);
+    const QString untouched = m_dir.filePath(QStringLiteral("not-created"));
+    QCOMPARE(admin({"init", untouched, "-h"}).out, admin({"help", "init"}).out);
+    QVERIFY(!QFileInfo::exists(untouched));
+    // Every command has help of its own.
+    for (const QString &command : commands) {
+        const Run own = admin({"help", command});
+        QVERIFY2(own.code == 0 && own.out.contains(QLatin1String("  olm-admin ") + command + QLatin1Char(' ')),
+                 qPrintable(command));
+    }
+    // "--" ends the options: what follows is a word, even --help.
+    const Run ended = admin({"settings", "show", "--", "--help"});
+    QCOMPARE(ended.code, 1);
+    QVERIFY2(ended.err.startsWith(QLatin1String("olm-admin: Cannot read '--help': ")), qPrintable(ended.err));
+}
+
+void TestAdmin::manPageNamesEveryCommand()
+{
+    const Run page = admin({"--man"});
+    QVERIFY_RUN(page);
+    QVERIFY(page.out.startsWith(QStringLiteral(".TH OLM-ADMIN 1 \"\" \"OLM 16 " OLM_VERSION "\" \"OLM 16\"\n")));
+    for (const QString &command : listedCommands(admin({"--help"}).out))
+        QVERIFY2(page.out.contains(QStringLiteral("\n.SS %1\n.nf\nolm\\-admin %1").arg(command)), qPrintable(command));
+    for (const char *text : {"\n.SH SYNOPSIS\n", "\n.SH OPTIONS\n", "\n.SH EXIT STATUS\n",
+                             "olm\\-admin user remove DB LOGIN\n", ".B \\-\\-none\n"})
+        QVERIFY2(page.out.contains(QLatin1String(text)), text);
+
+    // Written to a file, as the build does; the build's page is the tool's own.
+    const QString file = m_dir.filePath(QStringLiteral("olm-admin.1"));
+    QVERIFY_RUN(admin({"--man", file}));
+    QFile written(file);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(written.readAll()), page.out);
+#ifdef OLM_ADMIN_MAN_PAGE
+    QFile built(QStringLiteral(OLM_ADMIN_MAN_PAGE));
+    QVERIFY2(built.open(QIODevice::ReadOnly), OLM_ADMIN_MAN_PAGE);
+    QCOMPARE(QString::fromUtf8(built.readAll()), page.out);
+#endif
+
+    // The page is sound roff: groff formats it without a warning.
+    const QString groff = QStandardPaths::findExecutable(QStringLiteral("groff"));
+    if (groff.isEmpty())
+        QSKIP("no groff: the page's roff is not checked");
+    QProcess format;
+    format.start(groff, {QStringLiteral("-man"), QStringLiteral("-Tutf8"), QStringLiteral("-ww"), file});
+    QVERIFY(format.waitForFinished(30000));
+    QCOMPARE(QString::fromUtf8(format.readAllStandardError()), QString());
+    QVERIFY(QString::fromUtf8(format.readAllStandardOutput()).contains(QLatin1String("olm-admin user expire DB LOGIN")));
+}
+
+void TestAdmin::userGroupsByNameOrId()
+{
+    const auto groupsOf = [this](const QString &login) {
+        for (const QString &line : admin({"user", "list", m_db}).out.split(QLatin1Char('\n'))) {
+            if (line.section(QLatin1Char('\t'), 1, 1) == login)
+                return line.section(QLatin1Char('\t'), 7);
+        }
+        return QStringLiteral("no such user");
+    };
+    QCOMPARE(groupsOf(QStringLiteral("sidorov")), QStringLiteral("1,2\tПИ-21, ПИ-22"));
+    // Names compare as the server compares texts: case and trailing blanks do not matter.
+    QVERIFY_RUN(admin({"user", "groups", m_db, "sidorov", "эк-21 ", "4", "ЮР-23"}));
+    QCOMPARE(groupsOf(QStringLiteral("sidorov")), QStringLiteral("3,4,5\tЭК-21, ЮР-22, ЮР-23"));
+    auto reader = signIn(m_db, QStringLiteral("sidorov"), QStringLiteral("sidorov1"));
+    QVERIFY(reader);
+    QCOMPARE(scalar(*reader, QStringLiteral("SELECT count(*) FROM group_form WHERE id_login = 2")).toInt(), 3);
+
+    // A name two groups share, or a number that is one group's id and another's name, is refused by name.
+    QVERIFY_RUN(admin({"query", m_db, "INSERT INTO [group] (id_group, p20, id_speciality, o_z, start_year) "
+                                      "VALUES (6, 'ЭК-21', 2, 1, 2021), (7, '4', 3, 1, 2022)"}));
+    const Run twice = admin({"user", "groups", m_db, "sidorov", "1", "ЭК-21"});
+    QCOMPARE(twice.code, 1);
+    QCOMPARE(twice.err, QStringLiteral("olm-admin: 'ЭК-21' names more than one group (ids 3, 6): give the id.\n"));
+    const Run number = admin({"user", "groups", m_db, "sidorov", "4"});
+    QCOMPARE(number.err, QStringLiteral("olm-admin: '4' names more than one group (ids 4, 7): give the id.\n"));
+    QCOMPARE(groupsOf(QStringLiteral("sidorov")), QStringLiteral("3,4,5\tЭК-21, ЮР-22, ЮР-23"));
+    QVERIFY_RUN(admin({"user", "groups", m_db, "sidorov", "6", "7"}));
+    QCOMPARE(groupsOf(QStringLiteral("sidorov")), QStringLiteral("6,7\tЭК-21, 4"));
+
+    // Only --none takes every group away.
+    QVERIFY_RUN(admin({"user", "groups", m_db, "sidorov", "--none"}));
+    QCOMPARE(groupsOf(QStringLiteral("sidorov")), QStringLiteral("\t"));
+    reader = signIn(m_db, QStringLiteral("sidorov"), QStringLiteral("sidorov1"));
+    QVERIFY(reader);
+    QCOMPARE(scalar(*reader, QStringLiteral("SELECT count(*) FROM group_form")).toInt(), 0);
+}
+
+void TestAdmin::userRoleExpireAndRemove()
+{
+    const QString update = QStringLiteral("UPDATE mark_mag SET p35 = 'r' WHERE id_mark_mag = 1");
+    // A reader made an editor edits; an editor made a reader does not. A right given on its own stays.
+    QString error;
+    {
+        auto administration = olm::server::Administration::open(m_db, &error);
+        QVERIFY2(administration, qPrintable(error));
+        QVERIFY2(administration->setRight(QStringLiteral("petrova"), QStringLiteral("OLM_LOG"), QStringLiteral("SELECT"),
+                                          true, &error),
+                 qPrintable(error));
+    }
+    QVERIFY_RUN(admin({"user", "role", m_db, "sidorov", "editor"}));
+    QVERIFY_RUN(admin({"user", "role", m_db, "petrova", "reader"}));
+    QVERIFY_RUN(admin({"user", "role", m_db, "petrova", "reader"})); // again: nothing to change
+    auto sidorov = signIn(m_db, QStringLiteral("sidorov"), QStringLiteral("sidorov1"));
+    auto petrova = signIn(m_db, QStringLiteral("petrova"), QStringLiteral("petrova1"));
+    QVERIFY(sidorov && petrova);
+    QVERIFY_OK(sidorov->execute(update));
+    QVERIFY(!petrova->execute(update).ok);
+    QVERIFY_OK(petrova->execute(QStringLiteral("SELECT count(*) FROM OLM_LOG")));
+    QVERIFY_OK(petrova->execute(QStringLiteral("SELECT count(*) FROM mark_mag")));
+    const QString list = admin({"user", "list", m_db}).out;
+    QVERIFY(list.contains(QLatin1String("\tpetrova\tpetrova\treader\t")));
+    QVERIFY(list.contains(QLatin1String("\tsidorov\tsidorov\teditor\t")));
+
+    // Expired: the sign-in answers a validity below 0 and no credentials, until the user sets a new password.
+    QVERIFY_RUN(admin({"user", "expire", m_db, "sidorov"}));
+    auto boot = bootstrapSession(m_db);
+    QVERIFY(boot);
+    const Outcome expired = boot->execute(getUserStatement(QStringLiteral("sidorov"), QStringLiteral("sidorov1")));
+    QVERIFY_OK(expired);
+    const QVariantList answer = expired.firstResult()->rows.front();
+    QVERIFY2(answer.at(3).toInt() < 0, qPrintable(answer.at(3).toString()));
+    QCOMPARE(answer.at(0).toString(), QString());
+    QVERIFY(admin({"user", "list", m_db}).out.contains(QLatin1String("\tsidorov\tsidorov\teditor\tNULL\t-1\t")));
+    const Outcome changed = boot->execute(getUserStatement(QStringLiteral("sidorov"), QStringLiteral("sidorov1"),
+                                                           QStringLiteral("sidorov2")));
+    QVERIFY_OK(changed);
+    QCOMPARE(changed.firstResult()->rows.front().at(3).toInt(), 90);
+    QVERIFY(signIn(m_db, QStringLiteral("sidorov"), QStringLiteral("sidorov2")));
+
+    // Removed: the user, its groups and database login go; what it wrote keeps its name.
+    const auto count = [this](const char *sql) {
+        return admin({"query", m_db, QLatin1String(sql)}).out.section(QLatin1Char('\n'), 1, 1);
+    };
+    QVERIFY_RUN(admin({"query", m_db, "INSERT INTO OLM_LOG([table], row_id, descr, OLM_User, comp) "
+                                      "VALUES ('mark_mag', 1, 'before removal', 'petrova', 'PC')"}));
+    const QString databasePassword = count("SELECT password FROM srv_db_logins WHERE name = 'petrova'");
+    QVERIFY(!databasePassword.isEmpty());
+    QVERIFY_RUN(admin({"user", "remove", m_db, "petrova"}));
+    QVERIFY(!admin({"user", "list", m_db}).out.contains(QLatin1String("\tpetrova\t")));
+    QCOMPARE(count("SELECT count(*) FROM srv_db_logins WHERE name = 'petrova'"), QStringLiteral("0"));
+    QCOMPARE(count("SELECT count(*) FROM srv_rights WHERE login = 'petrova'"), QStringLiteral("0"));
+    QCOMPARE(count("SELECT count(*) FROM OLM_LOG WHERE OLM_User = 'petrova'"), QStringLiteral("1"));
+    QVERIFY(count("SELECT count(*) FROM mark_mag WHERE OLM_User = 'petrova'").toInt() > 0);
+    QCOMPARE(admin({"check", m_db}).code, 0);
+    QString signInError;
+    QVERIFY(!olm::server::Session::open(m_db, QStringLiteral("petrova"), databasePassword, &signInError));
+    const Outcome gone = boot->execute(getUserStatement(QStringLiteral("petrova"), QStringLiteral("petrova1")));
+    QVERIFY(!gone.ok);
+    // The login is free again, for a new user with nothing of the old one's.
+    QVERIFY_RUN(admin({"user", "add", m_db, "petrova", "--password", "another1", "--read-only"}));
+    QVERIFY(admin({"user", "list", m_db}).out.contains(QRegularExpression(QStringLiteral("\tpetrova\tpetrova\treader\t[^\n]*\t\t\n"))));
 }
 
 OLM_TEST_GUILESS_MAIN(TestAdmin)

@@ -16,31 +16,7 @@
 
 namespace olm::admin {
 
-namespace {
-
-const char usage[] =
-    "usage:\n"
-    "  olm-admin init DIR [--demo] [--catalog NAME] [--force]\n"
-    "  olm-admin upgrade DB\n"
-    "  olm-admin backup DB FILE\n"
-    "  olm-admin check DB\n"
-    "  olm-admin settings show FILE\n"
-    "  olm-admin settings write FILE --user U --password P --server S --catalog C\n"
-    "  olm-admin ping SETTINGS-FILE\n"
-    "  olm-admin user list DB\n"
-    "  olm-admin user add DB LOGIN --password P [--read-only]\n"
-    "  olm-admin user passwd DB LOGIN --password P\n"
-    "  olm-admin user block DB LOGIN --message TEXT\n"
-    "  olm-admin user unblock DB LOGIN\n"
-    "  olm-admin user groups DB LOGIN ID...\n"
-    "  olm-admin config show DB\n"
-    "  olm-admin config set current-program NAME DB\n"
-    "  olm-admin trace on|off|show DB\n"
-    "  olm-admin log show DB\n"
-    "  olm-admin audit show DB [--row ID] [--login L] [--since DATE]\n"
-    "  olm-admin query DB \"STATEMENT\" [--login L --password P]\n";
-
-int init(const QStringList &arguments, QTextStream &out, QTextStream &err)
+int runInitCommand(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     QString error;
     const auto line = readCommandLine(arguments, {QStringLiteral("--catalog")},
@@ -76,7 +52,7 @@ int init(const QStringList &arguments, QTextStream &out, QTextStream &err)
 }
 
 // Brings a database made by an older program to the current layout; running it again does nothing.
-int upgrade(const QStringList &arguments, QTextStream &out, QTextStream &err)
+int runUpgradeCommand(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     if (arguments.size() != 1)
         return fail(err, QStringLiteral("upgrade needs one database."));
@@ -91,7 +67,7 @@ int upgrade(const QStringList &arguments, QTextStream &out, QTextStream &err)
     return 0;
 }
 
-int settings(const QStringList &arguments, QTextStream &out, QTextStream &err)
+int runSettingsCommand(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     QString error;
     const auto line = readCommandLine(arguments,
@@ -127,7 +103,7 @@ int settings(const QStringList &arguments, QTextStream &out, QTextStream &err)
 
 // The database's settings for clients: current-program is the program GET_USER expects; older programs
 // are told to update themselves.
-int config(const QStringList &arguments, QTextStream &out, QTextStream &err)
+int runConfigCommand(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     const bool show = arguments.size() == 2 && arguments.at(0) == QLatin1String("show");
     const bool set = arguments.size() == 4 && arguments.at(0) == QLatin1String("set");
@@ -145,7 +121,7 @@ int config(const QStringList &arguments, QTextStream &out, QTextStream &err)
     return 0;
 }
 
-int trace(const QStringList &arguments, QTextStream &out, QTextStream &err)
+int runTraceCommand(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     if (arguments.size() != 2)
         return fail(err, QStringLiteral("trace needs on, off or show and one database."));
@@ -166,7 +142,7 @@ int trace(const QStringList &arguments, QTextStream &out, QTextStream &err)
     return read ? 0 : fail(err, error);
 }
 
-int log(const QStringList &arguments, QTextStream &out, QTextStream &err)
+int runLogCommand(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     if (arguments.size() != 2 || arguments.at(0) != QLatin1String("show"))
         return fail(err, QStringLiteral("log needs show and one database."));
@@ -187,7 +163,7 @@ int log(const QStringList &arguments, QTextStream &out, QTextStream &err)
 }
 
 // The server's own trail of journal changes and procedure calls; DATE is YYYY-MM-DD or YYYY-MM-DD HH:MM.
-int audit(const QStringList &arguments, QTextStream &out, QTextStream &err)
+int runAuditCommand(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     QString error;
     const auto line = readCommandLine(arguments, {QStringLiteral("--row"), QStringLiteral("--login"), QStringLiteral("--since")},
@@ -229,7 +205,7 @@ int audit(const QStringList &arguments, QTextStream &out, QTextStream &err)
     return 0;
 }
 
-int query(const QStringList &arguments, QTextStream &out, QTextStream &err)
+int runQueryCommand(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     QString error;
     const auto line = readCommandLine(arguments, {QStringLiteral("--login"), QStringLiteral("--password")}, {}, &error);
@@ -258,51 +234,9 @@ int query(const QStringList &arguments, QTextStream &out, QTextStream &err)
     return 0;
 }
 
-} // namespace
-
 int fail(QTextStream &err, const QString &message)
 {
     err << "olm-admin: " << message << '\n';
-    return 1;
-}
-
-int runAdminCommand(const QStringList &arguments, QTextStream &out, QTextStream &err)
-{
-    if (arguments.isEmpty()) {
-        err << usage;
-        return 1;
-    }
-    const QString &command = arguments.first();
-    const QStringList rest = arguments.mid(1);
-    if (command == QLatin1String("--help") || command == QLatin1String("help")) {
-        out << usage;
-        return 0;
-    }
-    if (command == QLatin1String("init"))
-        return init(rest, out, err);
-    if (command == QLatin1String("settings"))
-        return settings(rest, out, err);
-    if (command == QLatin1String("ping"))
-        return runPingCommand(rest, out, err);
-    if (command == QLatin1String("upgrade"))
-        return upgrade(rest, out, err);
-    if (command == QLatin1String("backup"))
-        return runBackupCommand(rest, out, err);
-    if (command == QLatin1String("check"))
-        return runCheckCommand(rest, out, err);
-    if (command == QLatin1String("user"))
-        return runUserCommand(rest, out, err);
-    if (command == QLatin1String("config"))
-        return config(rest, out, err);
-    if (command == QLatin1String("trace"))
-        return trace(rest, out, err);
-    if (command == QLatin1String("log"))
-        return log(rest, out, err);
-    if (command == QLatin1String("audit"))
-        return audit(rest, out, err);
-    if (command == QLatin1String("query"))
-        return query(rest, out, err);
-    err << "olm-admin: unknown command " << command << '\n' << usage;
     return 1;
 }
 

@@ -6,14 +6,22 @@
 
 namespace olm::admin {
 
-/// arguments without the program name, e.g. {"user", "list", "Data/olm.sqlite"}.
+/// arguments without the program name, e.g. {"user", "list", "Data/olm.sqlite"}; also --help, --version,
+/// --man [FILE] and help [COMMAND].
 int runAdminCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
 
-// The command groups; arguments start after the group's word.
+// The commands (listed with their help in CommandTable.cpp); arguments start after the command's word.
+int runInitCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
+int runUpgradeCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
+int runSettingsCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
 int runUserCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
+int runConfigCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
+int runTraceCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
+int runLogCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
+int runAuditCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
+int runQueryCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
 /// ping SETTINGS-FILE: connects with the file's bootstrap credentials; 0 when the server let it in.
 int runPingCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
-
 /// backup DB FILE: an online copy, consistent while clients write; check DB: 0 when the file is sound.
 int runBackupCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);
 int runCheckCommand(const QStringList &arguments, QTextStream &out, QTextStream &err);

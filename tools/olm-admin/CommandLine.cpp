@@ -1,28 +1,69 @@
-// Argument reading for olm-admin.
+// Argument reading for olm-admin, on Qt's command-line parser: "--name value", "--name=value", and "--" before
+// words that start with a dash.
 #include "CommandLine.h"
 
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
 namespace olm::admin {
+
+namespace {
+
+// The parser reports a missing value only in its own words; this names the option as the caller spelled it.
+QString optionWithoutValue(const QStringList &arguments, const QStringList &valueOptions)
+{
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments.at(i) == QLatin1String("--"))
+            break;
+        if (valueOptions.contains(arguments.at(i)) && i + 1 == arguments.size())
+            return arguments.at(i);
+    }
+    return {};
+}
+
+QString spelledAsGiven(const QStringList &arguments, const QString &name)
+{
+    for (const QString &argument : arguments) {
+        if (argument.section(QLatin1Char('='), 0, 0).remove(QRegularExpression(QStringLiteral("^-+"))) == name)
+            return argument.section(QLatin1Char('='), 0, 0);
+    }
+    return QStringLiteral("--") + name;
+}
+
+} // namespace
+
+QString parseErrorText(const QCommandLineParser &parser, const QStringList &arguments, const QStringList &valueOptions)
+{
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty())
+        return QStringLiteral("Unknown option %1.").arg(spelledAsGiven(arguments, unknown.first()));
+    const QString missing = optionWithoutValue(arguments, valueOptions);
+    return missing.isEmpty() ? parser.errorText() : QStringLiteral("%1 needs a value.").arg(missing);
+}
 
 std::optional<CommandLine> readCommandLine(const QStringList &arguments, const QStringList &valueOptions,
                                            const QStringList &flagOptions, QString *error)
 {
+    QCommandLineParser parser;
+    // -name is --name: the tool has no one-letter options to bundle.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const QString &option : valueOptions)
+        parser.addOption(QCommandLineOption(option.mid(2), QString(), QStringLiteral("value")));
+    for (const QString &option : flagOptions)
+        parser.addOption(QCommandLineOption(option.mid(2)));
+    if (!parser.parse(QStringList{QStringLiteral("olm-admin")} + arguments)) {
+        *error = parseErrorText(parser, arguments, valueOptions);
+        return std::nullopt;
+    }
     CommandLine line;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        if (!argument.startsWith(QLatin1String("--"))) {
-            line.words.append(argument);
-        } else if (valueOptions.contains(argument)) {
-            if (i + 1 >= arguments.size()) {
-                *error = QStringLiteral("%1 needs a value.").arg(argument);
-                return std::nullopt;
-            }
-            line.values.insert(argument, arguments.at(++i));
-        } else if (flagOptions.contains(argument)) {
-            line.flags.insert(argument);
-        } else {
-            *error = QStringLiteral("Unknown option %1.").arg(argument);
-            return std::nullopt;
-        }
+    line.words = parser.positionalArguments();
+    for (const QString &option : valueOptions) {
+        if (parser.isSet(option.mid(2)))
+            line.values.insert(option, parser.value(option.mid(2)));
+    }
+    for (const QString &option : flagOptions) {
+        if (parser.isSet(option.mid(2)))
+            line.flags.insert(option);
     }
     return line;
 }

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+class QCommandLineParser;
+
 namespace olm::admin {
 
 struct CommandLine {
@@ -18,6 +20,9 @@ struct CommandLine {
     QString value(const char *option) const { return values.value(QLatin1String(option)); }
     bool has(const char *option) const { return values.contains(QLatin1String(option)) || flags.contains(QLatin1String(option)); }
 };
+
+/// Why parser refused arguments, naming the option as it was given ("Unknown option --colour.").
+QString parseErrorText(const QCommandLineParser &parser, const QStringList &arguments, const QStringList &valueOptions);
 
 /// Reads arguments; options not in valueOptions or flagOptions are refused (*error set).
 std::optional<CommandLine> readCommandLine(const QStringList &arguments, const QStringList &valueOptions,
