@@ -845,7 +845,7 @@ void TestAdmin::userGroupsByNameOrId()
     QCOMPARE(groupsOf(QStringLiteral("sidorov")), QStringLiteral("\t"));
     reader = signIn(m_db, QStringLiteral("sidorov"), QStringLiteral("sidorov1"));
     QVERIFY(reader);
-    QCOMPARE(scalar(*reader, QStringLiteral("SELECT count(*) FROM group_form")).toInt(), 0);
+    QCOMPARE(scalar(*reader, QStringLiteral("SELECT count(*) FROM group_form WHERE id_login = 2")).toInt(), 0);
 }
 
 void TestAdmin::userRoleExpireAndRemove()
