@@ -1,5 +1,5 @@
-// olm-admin's commands: init, settings, trace, log, audit and query (users are in UserCommands.cpp, ping in
-// PingCommand.cpp).
+// olm-admin's commands init, upgrade, settings, config, trace, log, audit and query (users are in UserCommands.cpp,
+// ping in PingCommand.cpp; CommandTable.cpp lists them all, CommandDispatch.cpp runs them).
 #include "AdminCommands.h"
 
 #include "CommandLine.h"
