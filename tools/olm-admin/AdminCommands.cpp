@@ -1,4 +1,4 @@
-// olm-admin's commands: init, settings, trace, log, audit and query (users are in UserCommands.cpp, ping in
+// olm-admin's commands: init, settings, trace, audit and query (users are in UserCommands.cpp, ping in
 // PingCommand.cpp).
 #include "AdminCommands.h"
 
@@ -24,6 +24,7 @@ const char usage[] =
     "  olm-admin upgrade DB\n"
     "  olm-admin backup DB FILE\n"
     "  olm-admin check DB\n"
+    "  olm-admin restore FILE DB [--no-keep]\n"
     "  olm-admin settings show FILE\n"
     "  olm-admin settings write FILE --user U --password P --server S --catalog C\n"
     "  olm-admin ping SETTINGS-FILE\n"
@@ -36,7 +37,8 @@ const char usage[] =
     "  olm-admin config show DB\n"
     "  olm-admin config set current-program NAME DB\n"
     "  olm-admin trace on|off|show DB\n"
-    "  olm-admin log show DB\n"
+    "  olm-admin log show DB [--row ID] [--login L] [--since DATE] [--raw]\n"
+    "  olm-admin import groups|students|teachers|disciplines|curriculum DB FILE [--encoding utf-8|windows-1251]\n"
     "  olm-admin audit show DB [--row ID] [--login L] [--since DATE]\n"
     "  olm-admin query DB \"STATEMENT\" [--login L --password P]\n";
 
@@ -166,26 +168,6 @@ int trace(const QStringList &arguments, QTextStream &out, QTextStream &err)
     return read ? 0 : fail(err, error);
 }
 
-int log(const QStringList &arguments, QTextStream &out, QTextStream &err)
-{
-    if (arguments.size() != 2 || arguments.at(0) != QLatin1String("show"))
-        return fail(err, QStringLiteral("log needs show and one database."));
-    QString error;
-    auto admin = server::Administration::open(arguments.at(1), &error);
-    if (!admin)
-        return fail(err, error);
-    printRow(out, {QStringLiteral("id"), QStringLiteral("time"), QStringLiteral("table"), QStringLiteral("row_id"),
-                   QStringLiteral("descr"), QStringLiteral("user"), QStringLiteral("comp")});
-    bool read = false;
-    {
-        using Kind = StoredRowPrinter::Kind;
-        StoredRowPrinter printer(out, {Kind::Number, Kind::DateTime, Kind::Text, Kind::Number, Kind::Text, Kind::Text,
-                                       Kind::Text});
-        read = admin->forEachStoredLogRow([&](const QByteArrayView (&row)[7]) { printer.print(row); }, &error);
-    }
-    return read ? 0 : fail(err, error);
-}
-
 // The server's own trail of journal changes and procedure calls; DATE is YYYY-MM-DD or YYYY-MM-DD HH:MM.
 int audit(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
@@ -290,6 +272,10 @@ int runAdminCommand(const QStringList &arguments, QTextStream &out, QTextStream 
         return runBackupCommand(rest, out, err);
     if (command == QLatin1String("check"))
         return runCheckCommand(rest, out, err);
+    if (command == QLatin1String("restore"))
+        return runRestoreCommand(rest, out, err);
+    if (command == QLatin1String("import"))
+        return runImportCommand(rest, out, err);
     if (command == QLatin1String("user"))
         return runUserCommand(rest, out, err);
     if (command == QLatin1String("config"))
@@ -297,7 +283,7 @@ int runAdminCommand(const QStringList &arguments, QTextStream &out, QTextStream 
     if (command == QLatin1String("trace"))
         return trace(rest, out, err);
     if (command == QLatin1String("log"))
-        return log(rest, out, err);
+        return runLogCommand(rest, out, err);
     if (command == QLatin1String("audit"))
         return audit(rest, out, err);
     if (command == QLatin1String("query"))
