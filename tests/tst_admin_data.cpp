@@ -85,9 +85,18 @@ private slots:
     void importRefusesAndChangesNothing();
 
 private:
+    Run importFile(const QString &kind, const QByteArray &content, const QStringList &options = {});
     QTemporaryDir m_dir;
     QString m_db; // a fresh demo database
 };
+
+Run TestAdminData::importFile(const QString &kind, const QByteArray &content, const QStringList &options)
+{
+    const QString file = m_dir.filePath(kind + QStringLiteral(".csv"));
+    if (!writeFile(file, content))
+        return {-1, {}, QStringLiteral("cannot write ") + file};
+    return admin(QStringList{QStringLiteral("import"), kind, m_db, file} + options);
+}
 
 void TestAdminData::init()
 {
@@ -186,7 +195,8 @@ void TestAdminData::restoreRefuses()
 
     const Run restore = admin({"restore", backup, m_db});
     QCOMPARE(restore.code, 1);
-    QCOMPARE(restore.err, QStringLiteral("olm-admin: ") + message.arg(backup, m_db) + QLatin1Char('\n'));
+    QCOMPARE(restore.err, QStringLiteral("olm-admin: %1\n").arg(message.replace(QStringLiteral("%1"), backup)
+                                                                  .replace(QStringLiteral("%2"), m_db)));
     client.reset();
     QCOMPARE(journalRows(m_db), journal);
     QVERIFY(!QFileInfo::exists(m_db + QStringLiteral(".part")));
@@ -326,38 +336,29 @@ void TestAdminData::logShowFilters()
 
 void TestAdminData::importAddsRowsAndReferences()
 {
-    const QString groups = m_dir.filePath(QStringLiteral("groups.csv"));
     // UTF-8 with a byte-order mark, semicolons as a spreadsheet writes them, a quoted name with a semicolon.
-    QVERIFY(writeFile(groups, QStringLiteral("\xFEFFName;speciality;start_year;id\r\n"
-                                             "ИС-24;Прикладная информатика;2024;\r\n"
-                                             "\"ЭК-24; вечер\";2;2024;40\r\n"
-                                             "МН-24;;;\r\n").toUtf8()));
-    const Run groupRun = admin({"import", "groups", m_db, groups});
+    const Run groupRun = importFile(QStringLiteral("groups"),
+                                    QStringLiteral("\xFEFFName;speciality;start_year;id\r\n"
+                                                   "ИС-24;Прикладная информатика;2024;\r\n"
+                                                   "\"ЭК-24; вечер\";2;2024;40\r\n"
+                                                   "МН-24;;;\r\n").toUtf8());
     QVERIFY_RUN(groupRun);
     QCOMPARE(groupRun.out, QStringLiteral("imported 3 groups rows into %1\n").arg(m_db));
-
-    // Windows-1251 without a mark, found out; groups by name (any case) and by id; a quoted line break-free name.
-    const QString students = m_dir.filePath(QStringLiteral("students.csv"));
-    QVERIFY(writeFile(students, cp1251(QStringLiteral("name,group\n"
-                                                      "Яшин Олег Петрович,ис-24\n"
-                                                      "\"Щукина \"\"Ася\"\" Юрьевна\",40\n"
-                                                      "Алексеев Никита Сергеевич,ИС-24\n"
-                                                      "Без Группы Иван,\n"))));
-    QVERIFY_RUN(admin({"import", "students", m_db, students}));
-
-    const QString teachers = m_dir.filePath(QStringLiteral("teachers.csv"));
-    QVERIFY(writeFile(teachers, QStringLiteral("name\nОрлов П. П.\n").toUtf8()));
-    QVERIFY_RUN(admin({"import", "teachers", m_db, teachers, "--encoding", "utf-8"}));
-    const QString disciplines = m_dir.filePath(QStringLiteral("disciplines.csv"));
-    QVERIFY(writeFile(disciplines, cp1251(QStringLiteral("id,name\n90,Сети ЭВМ\n"))));
-    QVERIFY_RUN(admin({"import", "disciplines", m_db, disciplines, "--encoding", "windows-1251"}));
-
-    const QString curriculum = m_dir.filePath(QStringLiteral("curriculum.csv"));
-    QVERIFY(writeFile(curriculum, QStringLiteral("group,semester,discipline,examination,teacher\n"
-                                                 "ИС-24,1 семестр,Сети ЭВМ,экзамен,Орлов П. П.\n"
-                                                 "ИС-24,1,Философия,зачёт,\n"
-                                                 "40,2 семестр,90,2,6\n").toUtf8()));
-    const Run curriculumRun = admin({"import", "curriculum", m_db, curriculum});
+    // Windows-1251 without a mark, found out; groups by name (any case) and by id; quotes inside a name.
+    QVERIFY_RUN(importFile(QStringLiteral("students"), cp1251(QStringLiteral("name,group\n"
+                                                                           "Яшин Олег Петрович,ис-24\n"
+                                                                           "\"Щукина \"\"Ася\"\" Юрьевна\",40\n"
+                                                                           "Алексеев Никита Сергеевич,ИС-24\n"
+                                                                           "Без Группы Иван,\n"))));
+    QVERIFY_RUN(importFile(QStringLiteral("teachers"), QStringLiteral("name\nОрлов П. П.\n").toUtf8(),
+                           {"--encoding", "utf-8"}));
+    QVERIFY_RUN(importFile(QStringLiteral("disciplines"), cp1251(QStringLiteral("id,name\n90,Сети ЭВМ\n")),
+                           {"--encoding", "windows-1251"}));
+    const Run curriculumRun = importFile(QStringLiteral("curriculum"),
+                                         QStringLiteral("group,semester,discipline,examination,teacher\n"
+                                                        "ИС-24,1 семестр,Сети ЭВМ,экзамен,Орлов П. П.\n"
+                                                        "ИС-24,1,Философия,зачёт,\n"
+                                                        "40,2 семестр,90,2,6\n").toUtf8());
     QVERIFY_RUN(curriculumRun);
     QCOMPARE(curriculumRun.out, QStringLiteral("imported 3 curriculum rows into %1\n").arg(m_db));
 
@@ -377,7 +378,7 @@ void TestAdminData::importAddsRowsAndReferences()
     };
     QCOMPARE(rows(QStringLiteral("SELECT id_group, p20, id_speciality, o_z, start_year FROM [group] WHERE id_group > 5 "
                                  "ORDER BY p20")),
-             (QStringList{"6|ИС-24|1|1|2024", "41|МН-24|NULL|1|NULL", "40|ЭК-24; вечер|2|1|2024"}));
+             (QStringList{"6|ИС-24|1|true|2024", "41|МН-24|NULL|true|NULL", "40|ЭК-24; вечер|2|true|2024"}));
     QCOMPARE(rows(QStringLiteral("SELECT s.s_fio, gs.id_group FROM s_fio s LEFT JOIN group_student gs ON "
                                  "gs.id_student = s.id_student WHERE s.id_student > 20 ORDER BY s.id_student")),
              (QStringList{"Яшин Олег Петрович|6", "Щукина \"Ася\" Юрьевна|40", "Алексеев Никита Сергеевич|6",
@@ -454,7 +455,7 @@ void TestAdminData::importRefusesAndChangesNothing_data()
                                                 << QStringList{"line 2: text after the closing double quote of a field."};
     QTest::newRow("field counts, empty and long names, a line break")
         << "groups" << QStringLiteral("name,start_year\nA\nB,2024,x\n,2024\n%1,2024\n\"C\nD\",2024\nE,1066\nF,2024\n")
-                           .arg(QString(21, QLatin1Char('Ж'))).toUtf8()
+                           .arg(QString(21, QChar(u'Ж'))).toUtf8()
         << QStringList{}
         << QStringList{"line 2: 1 fields where the header has 2.", "line 3: 3 fields where the header has 2.",
                        "line 4: name is empty.", "line 5: name is longer than 20 characters.",
@@ -470,10 +471,9 @@ void TestAdminData::importRefusesAndChangesNothing()
     QFETCH(QByteArray, content);
     QFETCH(QStringList, options);
     QFETCH(QStringList, problems);
-    const QString file = m_dir.filePath(QStringLiteral("bad.csv"));
-    QVERIFY(writeFile(file, content));
+    const QString file = m_dir.filePath(kind + QStringLiteral(".csv"));
     const QString stored = tableRows(m_db, catalogueTables);
-    const Run run = admin(QStringList{"import", kind, m_db, file} + options);
+    const Run run = importFile(kind, content, options);
     QCOMPARE(run.code, 1);
     QCOMPARE(run.out, QString());
     QStringList lines = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);

@@ -140,7 +140,7 @@ void TestText::csvDecoding()
     QVERIFY(!decodeCsvText(single, CsvEncoding::Utf8, &error));
     QCOMPARE(error, QStringLiteral("line 1: the text is not UTF-8; give the file's encoding with --encoding."));
     // A byte-order mark says UTF-8: what follows must be.
-    QVERIFY(!decodeCsvText("\xEF\xBB\xBFa\n" + single, CsvEncoding::Detect, &error));
+    QVERIFY(!decodeCsvText(QByteArray("\xEF\xBB\xBF" "a\n") + single, CsvEncoding::Detect, &error));
     QCOMPARE(error, QStringLiteral("line 2: the text is not UTF-8; give the file's encoding with --encoding."));
     QCOMPARE(csvEncodingNamed(QStringLiteral("UTF-8")), CsvEncoding::Utf8);
     QCOMPARE(csvEncodingNamed(QStringLiteral("cp1251")), CsvEncoding::Windows1251);
