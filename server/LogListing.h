@@ -24,8 +24,8 @@ enum class LogColumn { Id, Time, Login, Computer, Row, Group, Student, Disciplin
 inline constexpr int logColumnCount = 9;
 using LogLine = std::array<QByteArrayView, logColumnCount>; ///< UTF-8 texts, a null view for a missing value
 
-/// The widest text of every column over the entries the filter keeps, in characters; nullopt with *error set
-/// when the log cannot be read.
+/// The widest text of every column but the last (the change, 0) over the entries the filter keeps, in
+/// characters; nullopt with *error set when the log cannot be read.
 std::optional<std::array<int, logColumnCount>> logColumnWidths(const QString &database, const LogFilter &filter,
                                                                QString *error);
 /// Visits the entries the filter keeps, oldest first; the views are valid during the call.

@@ -3,6 +3,7 @@
 #include "Maintenance.h"
 
 #include "MaintenanceHandle.h"
+#include "SchemaUpgrade.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -197,7 +198,7 @@ bool backupDatabase(const QString &source, const QString &target, QString *error
     return true;
 }
 
-bool restoreDatabase(const QString &source, const QString &target, bool keepOld, QString *error)
+bool restoreDatabase(const QString &source, const QString &target, bool keepOld, QString *error, int *layout)
 {
     if (!QFileInfo(source).isFile()) {
         *error = QStringLiteral("%1 does not exist.").arg(source);
@@ -221,6 +222,8 @@ bool restoreDatabase(const QString &source, const QString &target, bool keepOld,
         from = openOlmDatabase(source, SQLITE_OPEN_READONLY, true, error);
     if (!from)
         return false;
+    if (layout)
+        *layout = storedSchemaVersion(from.get());
     if (const QString problem = firstIntegrityProblem(from.get()); !problem.isEmpty()) {
         *error = QStringLiteral("%1 fails the integrity check (%2); nothing was restored.").arg(source, problem);
         return false;

@@ -17,8 +17,8 @@ bool backupDatabase(const QString &source, const QString &target, QString *error
 /// Replaces target by a copy of source, which must be a sound OLM database of a layout this program knows.
 /// Refuses while any client has target open. The copy is written beside target and renamed over it once
 /// complete; the old file (its write-ahead log folded in) is kept as target.before-restore when keepOld.
-/// Leaves everything as it was on failure.
-bool restoreDatabase(const QString &source, const QString &target, bool keepOld, QString *error);
+/// Leaves everything as it was on failure. *layout, when given, receives the restored file's layout version.
+bool restoreDatabase(const QString &source, const QString &target, bool keepOld, QString *error, int *layout = nullptr);
 
 /// PRAGMA integrity_check and our own consistency checks (journal rows whose lookups are missing, users without
 /// a database login, ...). Each problem is one line; an empty list means the file is sound. nullopt when the

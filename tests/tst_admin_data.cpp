@@ -226,6 +226,14 @@ void TestAdminData::restoreOverNothingAndWithoutKeeping()
     QCOMPARE(journalRows(m_db), journal);
     QVERIFY(!QFileInfo::exists(m_db + QStringLiteral(".before-restore")));
 
+    // A backup of an older layout is restored as it is, with a word about the upgrade it needs.
+    QVERIFY_RUN(admin({"query", backup, "PRAGMA user_version = 3"}));
+    const Run older = admin({"restore", backup, m_db, "--no-keep"});
+    QVERIFY_RUN(older);
+    QCOMPARE(older.out, QStringLiteral("restored %1 from %2\nits layout version 3 is older than this program's (4): run "
+                                       "olm-admin upgrade %1 before clients sign in\n").arg(m_db, backup));
+    QCOMPARE(journalRows(m_db), journal);
+
     // A file that is no database at all can be restored over: that is what backups are for.
     QVERIFY(writeFile(m_db, QByteArray(8192, 'x')));
     QVERIFY_RUN(admin({"restore", backup, m_db}));
@@ -343,7 +351,7 @@ void TestAdminData::importAddsRowsAndReferences()
                                                    "\"ЭК-24; вечер\";2;2024;40\r\n"
                                                    "МН-24;;;\r\n").toUtf8());
     QVERIFY_RUN(groupRun);
-    QCOMPARE(groupRun.out, QStringLiteral("imported 3 groups rows into %1\n").arg(m_db));
+    QCOMPARE(groupRun.out, QStringLiteral("imported 3 rows of groups into %1\n").arg(m_db));
     // Windows-1251 without a mark, found out; groups by name (any case) and by id; quotes inside a name.
     QVERIFY_RUN(importFile(QStringLiteral("students"), cp1251(QStringLiteral("name,group\n"
                                                                            "Яшин Олег Петрович,ис-24\n"
@@ -360,7 +368,7 @@ void TestAdminData::importAddsRowsAndReferences()
                                                         "ИС-24,1,Философия,зачёт,\n"
                                                         "40,2 семестр,90,2,6\n").toUtf8());
     QVERIFY_RUN(curriculumRun);
-    QCOMPARE(curriculumRun.out, QStringLiteral("imported 3 curriculum rows into %1\n").arg(m_db));
+    QCOMPARE(curriculumRun.out, QStringLiteral("imported 3 rows of curriculum into %1\n").arg(m_db));
 
     QString error;
     auto reader = olm::server::Administration::open(m_db, &error);

@@ -43,7 +43,7 @@ int runImportCommand(const QStringList &arguments, QTextStream &out, QTextStream
             err << file << ": " << problem << '\n';
         return fail(err, QStringLiteral("nothing was imported."));
     }
-    out << "imported " << result.imported << ' ' << server::importKindWord(*kind) << " rows into " << database << '\n';
+    out << "imported " << result.imported << " rows of " << server::importKindWord(*kind) << " into " << database << '\n';
     return 0;
 }
 

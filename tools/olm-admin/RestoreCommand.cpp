@@ -7,6 +7,7 @@
 #include "AdminCommands.h"
 
 #include "server/Maintenance.h"
+#include "server/Schema.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -27,12 +28,17 @@ int runRestoreCommand(const QStringList &arguments, QTextStream &out, QTextStrea
     const QString &database = words.at(1);
     const bool keep = !parser.isSet(noKeep) && QFileInfo::exists(database);
     QString error;
-    if (!server::restoreDatabase(backup, database, keep, &error))
+    int layout = 0;
+    if (!server::restoreDatabase(backup, database, keep, &error, &layout))
         return fail(err, error);
     out << "restored " << database << " from " << backup;
     if (keep)
         out << "; the old file is " << database << ".before-restore";
     out << '\n';
+    if (layout < server::schemaVersion) {
+        out << "its layout version " << layout << " is older than this program's (" << server::schemaVersion
+            << "): run olm-admin upgrade " << database << " before clients sign in\n";
+    }
     return 0;
 }
 
