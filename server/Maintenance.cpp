@@ -161,6 +161,8 @@ public:
         *error = QStringLiteral("its write-ahead log cannot be written into it.");
         return false;
     }
+    /// Ends the sole use early: where an open file cannot be renamed, the renames must come after.
+    void release() { m_db.reset(); }
 
 private:
     MaintenanceHandle m_db;
@@ -254,6 +256,11 @@ bool restoreDatabase(const QString &source, const QString &target, bool keepOld,
         case SoleUse::State::Unreadable:
             break; // a damaged file is what a restore is for, and nobody can be using it
         }
+#ifdef Q_OS_WIN
+        // Windows renames no open file: the lock ends first, and a client opening the file in between makes the
+        // rename below fail, which leaves the old file in place.
+        use->release();
+#endif
         // Companions left by a client that ended without closing belong to the old file; no one has them open.
         // A readable file has taken its log in; an unreadable one keeps it, should anyone try to mend it.
         const bool keepLog = keepOld && use->state() == SoleUse::State::Unreadable;
