@@ -1,4 +1,5 @@
 // olm-admin as an administrator runs it: the settings file, creating databases, users, trace, log and queries.
+#include "tst_admin_support.h"
 #include "tst_server_support.h"
 #include "tests/support/TestMain.h"
 
@@ -7,30 +8,10 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+using namespace admintest;
 using namespace servertest;
 
 namespace {
-
-struct Run {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-Run admin(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(OLM_ADMIN_EXECUTABLE), arguments);
-    Run run;
-    if (!process.waitForFinished(30000)) {
-        run.err = QStringLiteral("olm-admin did not finish");
-        return run;
-    }
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 // A stock sqlite3 shell on a database file, with our collations loaded or without; empty path when there is
 // no shell.
@@ -65,12 +46,6 @@ QByteArray shifted(const QByteArray &text)
 }
 
 } // namespace
-
-#define QVERIFY_RUN(expression)                                                                                      \
-    do {                                                                                                             \
-        const Run run_ = (expression);                                                                               \
-        QVERIFY2(run_.code == 0, qPrintable(run_.err));                                                              \
-    } while (false)
 
 class TestAdmin : public QObject {
     Q_OBJECT
@@ -394,7 +369,7 @@ void TestAdmin::traceAndLog()
     QVERIFY_RUN(admin({"query", m_db,
                        "INSERT INTO OLM_LOG([table], [row_id], [descr], [OLM_User], [comp], [log_date]) "
                        "VALUES('mark_mag', NULL, 'third', NULL, 'PC', '2024-01-02')"}));
-    const Run log = admin({"log", "show", m_db});
+    const Run log = admin({"log", "show", m_db, "--raw"});
     QVERIFY_RUN(log);
     const QStringList entries = log.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(entries.size(), 4);

@@ -1,5 +1,5 @@
-// olm-admin's commands init, upgrade, settings, config, trace, log, audit and query (users are in UserCommands.cpp,
-// ping in PingCommand.cpp; CommandTable.cpp lists them all, CommandDispatch.cpp runs them).
+// olm-admin's commands init, upgrade, settings, config, trace, audit and query (users are in UserCommands.cpp, ping
+// in PingCommand.cpp, log, restore and import in files of their own; CommandTable.cpp lists them all).
 #include "AdminCommands.h"
 
 #include "CommandLine.h"
@@ -139,26 +139,6 @@ int runTraceCommand(const QStringList &arguments, QTextStream &out, QTextStream 
     const bool read = admin->forEachTraceEntry([&](const server::TraceEntry &entry) {
         printRow(out, {cellText(entry.time), entry.login, cellText(entry.statement)});
     }, &error);
-    return read ? 0 : fail(err, error);
-}
-
-int runLogCommand(const QStringList &arguments, QTextStream &out, QTextStream &err)
-{
-    if (arguments.size() != 2 || arguments.at(0) != QLatin1String("show"))
-        return fail(err, QStringLiteral("log needs show and one database."));
-    QString error;
-    auto admin = server::Administration::open(arguments.at(1), &error);
-    if (!admin)
-        return fail(err, error);
-    printRow(out, {QStringLiteral("id"), QStringLiteral("time"), QStringLiteral("table"), QStringLiteral("row_id"),
-                   QStringLiteral("descr"), QStringLiteral("user"), QStringLiteral("comp")});
-    bool read = false;
-    {
-        using Kind = StoredRowPrinter::Kind;
-        StoredRowPrinter printer(out, {Kind::Number, Kind::DateTime, Kind::Text, Kind::Number, Kind::Text, Kind::Text,
-                                       Kind::Text});
-        read = admin->forEachStoredLogRow([&](const QByteArrayView (&row)[7]) { printer.print(row); }, &error);
-    }
     return read ? 0 : fail(err, error);
 }
 

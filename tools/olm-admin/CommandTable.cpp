@@ -42,6 +42,25 @@ QList<AdminCommand> buildCommandTable()
                                       "problem is printed; the exit status is 1 when there is any.")},
                      {},
                      runCheckCommand});
+    commands.append({QStringLiteral("restore"), QStringLiteral("put a backup in place of a database"),
+                     S{QStringLiteral("restore FILE DB [--no-keep]")},
+                     S{QStringLiteral("Replaces DB by the backup FILE, which must be a sound OLM database of a layout this "
+                                      "program knows (an older one is then brought up with olm-admin upgrade). Refused "
+                                      "while any client or tool has DB open."),
+                       QStringLiteral("The old DB is kept as DB.before-restore unless --no-keep is given.")},
+                     {{QStringLiteral("--no-keep"), {}, QStringLiteral("do not keep the old file")}},
+                     runRestoreCommand});
+    commands.append({QStringLiteral("import"), QStringLiteral("fill the catalogues from a CSV file"),
+                     S{QStringLiteral("import groups|students|teachers|disciplines|curriculum DB FILE "
+                                      "[--encoding utf-8|windows-1251]")},
+                     S{QStringLiteral("Adds the rows of a CSV file (a header row naming the columns; UTF-8 or "
+                                      "Windows-1251, found out unless --encoding says) in one transaction: one bad row "
+                                      "and nothing is added; every bad row is named by its line."),
+                       QStringLiteral("Columns: groups name, id, speciality, start_year; students name, id, group; "
+                                      "teachers and disciplines name, id; curriculum group, semester, discipline, "
+                                      "examination, teacher. References by name or id.")},
+                     {{QStringLiteral("--encoding"), QStringLiteral("E"), QStringLiteral("utf-8 or windows-1251")}},
+                     runImportCommand});
     commands.append({QStringLiteral("settings"), QStringLiteral("show or write the client's settings file"),
                      S{QStringLiteral("settings show FILE"),
                        QStringLiteral("settings write FILE --user U --password P --server S --catalog C")},
@@ -101,9 +120,16 @@ QList<AdminCommand> buildCommandTable()
                      {},
                      runTraceCommand});
     commands.append({QStringLiteral("log"), QStringLiteral("print the journal's change log"),
-                     S{QStringLiteral("log show DB")},
-                     S{QStringLiteral("Prints the change log the client writes (OLM_LOG), oldest entry first.")},
-                     {},
+                     S{QStringLiteral("log show DB [--row ID] [--login L] [--since DATE] [--raw]")},
+                     S{QStringLiteral("Lists the change log the client writes (OLM_LOG), oldest entry first, in aligned "
+                                      "columns: entry, time, login, computer, journal row with its group, student and "
+                                      "discipline (also for rows deleted since), and the change."),
+                       QStringLiteral("--raw prints every entry as stored, tab-separated, for scripts.")},
+                     {{QStringLiteral("--row"), QStringLiteral("ID"), QStringLiteral("only the entries of this journal row")},
+                      {QStringLiteral("--login"), QStringLiteral("L"), QStringLiteral("only what this login changed")},
+                      {QStringLiteral("--since"), QStringLiteral("DATE"),
+                       QStringLiteral("only from this time on: YYYY-MM-DD or YYYY-MM-DD HH:MM")},
+                      {QStringLiteral("--raw"), {}, QStringLiteral("every entry as stored, tab-separated")}},
                      runLogCommand});
     commands.append({QStringLiteral("audit"), QStringLiteral("print the server's audit trail"),
                      S{QStringLiteral("audit show DB [--row ID] [--login L] [--since DATE]")},
