@@ -715,8 +715,8 @@ void TestAdmin::helpAndVersion()
     QCOMPARE(admin({"-h"}).out, help.out);
     QCOMPARE(admin({"help"}).out, help.out);
     const QStringList commands = listedCommands(help.out);
-    QCOMPARE(commands, (QStringList{"init", "upgrade", "backup", "check", "settings", "ping", "user", "config", "trace",
-                                    "log", "audit", "query"}));
+    QCOMPARE(commands, (QStringList{"init", "upgrade", "backup", "check", "restore", "import", "settings", "ping", "user",
+                                    "config", "trace", "log", "audit", "query"}));
     // Without a command the forms go to the error output, as a mistake.
     const Run bare = admin({});
     QCOMPARE(bare.code, 1);

@@ -305,7 +305,7 @@ void TestAdminData::logShowFilters_data()
                               << "olm-admin: '01.03.2026' is not a date such as 2026-09-01 or 2026-09-01 08:30.\n";
     QTest::newRow("raw with a filter") << QStringList{"--raw", "--row", "7"} << QStringList{}
                                        << "olm-admin: --raw lists every entry; it takes no filter.\n";
-    QTest::newRow("unknown option") << QStringList{"--colour"} << QStringList{} << "olm-admin: Unknown option 'colour'.\n";
+    QTest::newRow("unknown option") << QStringList{"--colour"} << QStringList{} << "olm-admin: log: Unknown option --colour. olm-admin help log lists its options.\n";
 }
 
 void TestAdminData::logShowFilters()
