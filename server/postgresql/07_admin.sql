@@ -48,6 +48,21 @@ BEGIN
 END;
 $$;
 
+-- Takes the journal roles (editor, reader) from a database role, so that one can be given anew.
+CREATE OR REPLACE FUNCTION olm_journal_role_clear(p_role text) RETURNS void
+    LANGUAGE plpgsql VOLATILE SET search_path = public, pg_temp
+AS $$
+DECLARE
+    granted text;
+BEGIN
+    FOR granted IN SELECT g.rolname FROM pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid
+                   JOIN pg_roles r ON r.oid = m.member
+                   WHERE r.rolname = p_role AND g.rolname IN ('olm_editor', 'olm_reader') LOOP
+        EXECUTE format('REVOKE %I FROM %I', granted, p_role);
+    END LOOP;
+END;
+$$;
+
 -- 16 letters and digits without look-alikes, every one equally likely: safe inside a connection string, and shifted
 -- down by one still plain ASCII.
 CREATE OR REPLACE FUNCTION olm_generated_password() RETURNS text
@@ -119,7 +134,7 @@ BEGIN
     -- transaction: a failure leaves nothing half made.
     IF role_exists THEN
         EXECUTE format('ALTER ROLE %I LOGIN PASSWORD %L VALID UNTIL ''infinity''', role_name, role_password);
-        EXECUTE format('REVOKE olm_editor, olm_reader FROM %I', role_name);
+        PERFORM olm_journal_role_clear(role_name);
     ELSE
         EXECUTE format('CREATE ROLE %I LOGIN PASSWORD %L', role_name, role_password);
     END IF;
@@ -238,7 +253,7 @@ BEGIN
     IF COALESCE(p_role, '') NOT IN ('editor', 'reader') THEN
         RAISE EXCEPTION 'A role is editor or reader, not ''%''.', COALESCE(p_role, '');
     END IF;
-    EXECUTE format('REVOKE olm_editor, olm_reader FROM %I', role_name);
+    PERFORM olm_journal_role_clear(role_name);
     EXECUTE format('GRANT %I TO %I', 'olm_' || p_role, role_name);
 END;
 $$;
@@ -329,6 +344,7 @@ $$;
 
 -- Functions are open to everyone unless revoked; these are the administrator's alone.
 REVOKE ALL ON FUNCTION olm_password_problem(text), olm_login_problem(text), olm_user_id(text), olm_generated_password(),
+    olm_journal_role_clear(text),
     olm_user_add(text, text, text, text, boolean), olm_user_groups(text, text), olm_user_block(text, text),
     olm_user_unblock(text), olm_user_password(text, text), olm_user_password_changed(text, date), olm_user_expire(text),
     olm_user_role(text, text), olm_user_remove(text, boolean), olm_user_list(), olm_log_read(integer, text, timestamp),
