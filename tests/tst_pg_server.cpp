@@ -196,6 +196,7 @@ private slots:
         QTest::newRow("blocked (a v in the login)") << "popov" << "popov1" << none << current << ""
                                                    << "Учётная запись заблокирована. Обратитесь к администратору." << false << 0;
         QTest::newRow("expired") << "kuznetsov" << "kuznetsov1" << none << current << "" << "" << false << 0;
+        QTest::newRow("expired, changed") << "kuznetsov" << "kuznetsov1" << "kuznetsov2" << current << "" << "" << true << 0;
         QTest::newRow("empty new password") << "petrova" << "petrova1" << "" << current << ""
                                             << "Новый пароль не может быть пустым." << false << 0;
         QTest::newRow("same new password") << "petrova" << "petrova1" << "petrova1" << current << ""
