@@ -18,7 +18,7 @@ inline Run admin(const QStringList &arguments)
     QProcess process;
     process.start(QStringLiteral(OLM_ADMIN_EXECUTABLE), arguments);
     Run run;
-    if (!process.waitForFinished(30000)) {
+    if (!process.waitForFinished(120000)) {
         run.err = QStringLiteral("olm-admin did not finish");
         return run;
     }
