@@ -1,6 +1,8 @@
 # Sourced by scripts/test.sh: a throwaway PostgreSQL cluster for the backend contract tests, reached through
 # unixODBC and psqlODBC. Starts it in a temporary folder on a free loopback port, exports where it is
 # (OLM_TEST_PG_*), and removes it when the script exits. Without PostgreSQL it says loudly that it skipped.
+# It also loads server/postgresql/*.sql into the database olm_template, which each test copies; the scripts are
+# ours, so a script that fails makes the test run fail.
 
 olm_pg_dir=""
 olm_pg_bin=""
@@ -19,7 +21,8 @@ olm_pg_skip() {
   echo "SKIP: PostgreSQL backend contract: $1"
   echo "      tst_backend_contract runs on the embedded server only."
   echo "################################################################################"
-  unset OLM_TEST_PG_HOST OLM_TEST_PG_PORT OLM_TEST_PG_USER OLM_TEST_PG_PASSWORD OLM_TEST_PG_DATABASE OLM_TEST_PG_DRIVER
+  unset OLM_TEST_PG_HOST OLM_TEST_PG_PORT OLM_TEST_PG_USER OLM_TEST_PG_PASSWORD OLM_TEST_PG_DATABASE OLM_TEST_PG_DRIVER \
+        OLM_TEST_PG_TEMPLATE OLM_TEST_PG_BOOT_LOGIN OLM_TEST_PG_BOOT_PASSWORD
   olm_pg_stop
   return 0
 }
@@ -71,9 +74,38 @@ olm_pg_start() {
       export OLM_TEST_PG_HOST=127.0.0.1 OLM_TEST_PG_PORT="$port" OLM_TEST_PG_USER=olm_contract \
              OLM_TEST_PG_PASSWORD="$password" OLM_TEST_PG_DATABASE=postgres OLM_TEST_PG_DRIVER="PostgreSQL Unicode"
       echo "PostgreSQL $("$olm_pg_bin/postgres" --version | awk '{print $3}') for the backend contract on 127.0.0.1:$port"
-      return 0
+      olm_pg_load_scripts
+      return
     fi
   done
   cat "$olm_pg_dir/server.log" 2>/dev/null || true
   olm_pg_skip "the server did not start"
+}
+
+# The OLM scripts, in order, into olm_template (with the demo's bootstrap login); prints psql's output and fails
+# when one of them does.
+olm_pg_load_scripts() {
+  local root psql script log
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  psql="$olm_pg_bin/psql"
+  [ -x "$psql" ] || psql=psql
+  log="$olm_pg_dir/scripts.log"
+  export OLM_TEST_PG_BOOT_LOGIN=olm_boot OLM_TEST_PG_BOOT_PASSWORD=Boot2016
+  if ! PGPASSWORD="$OLM_TEST_PG_PASSWORD" "$psql" -X -q -v ON_ERROR_STOP=1 -h "$OLM_TEST_PG_HOST" -p "$OLM_TEST_PG_PORT" \
+      -U "$OLM_TEST_PG_USER" -d postgres -c "CREATE DATABASE olm_template ENCODING 'UTF8' TEMPLATE template0" >"$log" 2>&1; then
+    cat "$log"
+    echo "FAIL: could not create the database olm_template for the PostgreSQL scripts" >&2
+    return 1
+  fi
+  for script in "$root"/server/postgresql/[0-9][0-9]_*.sql; do
+    if ! PGPASSWORD="$OLM_TEST_PG_PASSWORD" "$psql" -X -q -v ON_ERROR_STOP=1 -h "$OLM_TEST_PG_HOST" -p "$OLM_TEST_PG_PORT" \
+        -U "$OLM_TEST_PG_USER" -d olm_template -v boot_login="$OLM_TEST_PG_BOOT_LOGIN" \
+        -v boot_password="$OLM_TEST_PG_BOOT_PASSWORD" -f "$script" >"$log" 2>&1; then
+      cat "$log"
+      echo "FAIL: server/postgresql/$(basename "$script") did not load into olm_template (output above)" >&2
+      return 1
+    fi
+  done
+  export OLM_TEST_PG_TEMPLATE=olm_template
+  echo "The OLM PostgreSQL scripts are loaded into olm_template."
 }
