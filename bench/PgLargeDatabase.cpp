@@ -138,7 +138,7 @@ bool PgCluster::fromEnvironment(QString *error)
                                 "(bench/run-bench-pg.sh starts one and sets them).");
         return false;
     }
-    take("OLM_TEST_PG_BOOT_USER", &bootUser);
+    take("OLM_TEST_PG_BOOT_LOGIN", &bootUser);
     take("OLM_TEST_PG_BOOT_PASSWORD", &bootPassword);
     return true;
 }
