@@ -284,21 +284,25 @@ std::optional<std::pair<int, int>> examRowAndOtherMark(TDataSet *journal)
     return std::pair{journal->FieldByName(QStringLiteral("id_mark_mag"))->AsInteger(), oldMark == 35 ? 34 : 35};
 }
 
-// Picks the mark in the grid's mark column with real keys and leaves the row downwards, which posts it.
+// Picks the mark in the grid's mark column with real keys, then leaves the row downwards from the date column,
+// which posts it.
 bool pickMark(TQZDBGridEh *grid, int mark)
 {
     grid->setFocus();
     grid->setCol(6);
-    auto *marks = qobject_cast<QComboBox *>(grid->InplaceEditor());
-    if (!marks)
+    if (!QTest::qWaitFor([grid] { return qobject_cast<QComboBox *>(grid->InplaceEditor()) != nullptr; }))
         return false;
+    auto *marks = qobject_cast<QComboBox *>(grid->InplaceEditor());
     marks->showPopup();
     const int item = marks->findData(mark);
     if (item < 0)
         return false;
     marks->view()->setCurrentIndex(marks->model()->index(item, 0));
     QTest::keyClick(marks->view(), Qt::Key_Return);
-    QTest::keyClick(grid, Qt::Key_Down);
+    grid->setCol(9);
+    if (!QTest::qWaitFor([grid] { return qobject_cast<QLineEdit *>(grid->InplaceEditor()) != nullptr; }))
+        return false;
+    QTest::keyClick(grid->InplaceEditor(), Qt::Key_Down);
     return true;
 }
 
