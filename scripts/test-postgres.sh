@@ -82,8 +82,8 @@ olm_pg_start() {
   olm_pg_skip "the server did not start"
 }
 
-# The OLM scripts, in order, into olm_template (with the demo's bootstrap login); prints psql's output and fails
-# when one of them does.
+# The OLM scripts, in order, into olm_template (with the demo's bootstrap login), and then once more; prints
+# psql's output and fails when one of them does.
 olm_pg_load_scripts() {
   local root psql script log
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -97,7 +97,8 @@ olm_pg_load_scripts() {
     echo "FAIL: could not create the database olm_template for the PostgreSQL scripts" >&2
     return 1
   fi
-  for script in "$root"/server/postgresql/[0-9][0-9]_*.sql; do
+  # Twice: every script must also run again over what it made.
+  for script in "$root"/server/postgresql/[0-9][0-9]_*.sql "$root"/server/postgresql/[0-9][0-9]_*.sql; do
     if ! PGPASSWORD="$OLM_TEST_PG_PASSWORD" "$psql" -X -q -v ON_ERROR_STOP=1 -h "$OLM_TEST_PG_HOST" -p "$OLM_TEST_PG_PORT" \
         -U "$OLM_TEST_PG_USER" -d olm_template -v boot_login="$OLM_TEST_PG_BOOT_LOGIN" \
         -v boot_password="$OLM_TEST_PG_BOOT_PASSWORD" -f "$script" >"$log" 2>&1; then

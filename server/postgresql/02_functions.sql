@@ -161,6 +161,13 @@ $$;
 -- A refusal undoes everything its statement wrote, the record of the refused attempt included; the recorder writes
 -- such records over a connection of its own (to this database, as a role that may only add attempts and audit
 -- rows), so they stay. Where the recorder cannot connect, the record is lost and the server log says so.
+-- A value as a connection string carries it: single quotes around, backslash before a quote or backslash.
+CREATE OR REPLACE FUNCTION olm_conninfo_value(p_value text) RETURNS text
+    LANGUAGE sql IMMUTABLE
+AS $$
+    SELECT '''' || replace(replace(p_value, '\', '\\'), '''', '\''') || '''';
+$$;
+
 CREATE OR REPLACE FUNCTION olm_record_durably(p_statement text) RETURNS void
     LANGUAGE plpgsql VOLATILE SECURITY DEFINER SET search_path = public, pg_temp
 AS $$
@@ -168,8 +175,8 @@ DECLARE
     conninfo text;
 BEGIN
     SELECT format('host=%s port=%s dbname=%s user=%s password=%s connect_timeout=5 application_name=olm_recorder',
-                  quote_literal(COALESCE(h.value, '127.0.0.1')), current_setting('port'),
-                  quote_literal(current_database()), quote_literal(r.value), quote_literal(p.value))
+                  olm_conninfo_value(COALESCE(h.value, '127.0.0.1')), current_setting('port'),
+                  olm_conninfo_value(current_database()), olm_conninfo_value(r.value), olm_conninfo_value(p.value))
     INTO conninfo
     FROM srv_config r
     JOIN srv_config p ON p.name = 'recorder_password'
