@@ -6,6 +6,7 @@
 #include "journal/RowHistory.h"
 #include "journal/Unit3.h"
 #include "journal/Unit6.h"
+#include "tests/support/PgTestDatabase.h"
 #include "tests/tst_journal_fixture.h"
 #include "toolkit/data/ADODB.h"
 #include "toolkit/data/Exceptions.h"
@@ -14,103 +15,38 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTableWidget>
 
 #include <optional>
 
 namespace {
 
-QString pgVariable(const char *name)
+// Values for the superuser's checks: QODBC hands PostgreSQL's smallint flags and numerics back as they are.
+QList<QVariantList> superuserRows(PgTestDatabase &db, const QString &statement, const QVariantList &params)
 {
-    return qEnvironmentVariable(name);
+    QSqlQuery query(db.superuser());
+    QList<QVariantList> rows;
+    if (!query.prepare(statement)) {
+        qWarning("%s: %s", qPrintable(statement), qPrintable(query.lastError().text()));
+        return rows;
+    }
+    for (const QVariant &value : params)
+        query.addBindValue(value);
+    if (!query.exec()) {
+        qWarning("%s: %s", qPrintable(statement), qPrintable(query.lastError().text()));
+        return rows;
+    }
+    while (query.next()) {
+        QVariantList row;
+        for (int i = 0; i < query.record().count(); ++i)
+            row.append(query.value(i));
+        rows.append(row);
+    }
+    return rows;
 }
-
-bool pgConfigured()
-{
-    return !pgVariable("OLM_TEST_PG_PORT").isEmpty() && !pgVariable("OLM_TEST_PG_TEMPLATE").isEmpty();
-}
-
-const char *const NoCluster = "no PostgreSQL cluster: scripts/test.sh starts one and sets OLM_TEST_PG_* "
-                              "(OLM_TEST_PG_TEMPLATE names the database the OLM scripts were loaded into)";
-
-// The demo's bootstrap role, unless the cluster's loader chose another.
-QString bootstrapUser()
-{
-    const QString user = pgVariable("OLM_TEST_PG_BOOT_LOGIN");
-    return user.isEmpty() ? QStringLiteral("olm_boot") : user;
-}
-QString bootstrapPassword()
-{
-    const QString password = pgVariable("OLM_TEST_PG_BOOT_PASSWORD");
-    return password.isEmpty() ? QStringLiteral("Boot2016") : password;
-}
-
-// A database of its own for one test, copied from the template and dropped again, with a superuser's
-// connection to look behind the client's back.
-class ThrowawayDatabase {
-public:
-    ThrowawayDatabase()
-    {
-        m_name = QStringLiteral("olm_t_%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        try {
-            TADOConnection server;
-            server.setConnectionString(superuserConnection(QStringLiteral("postgres")));
-            server.Open();
-            server.Execute(QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(m_name, pgVariable("OLM_TEST_PG_TEMPLATE")));
-            m_created = true;
-            m_admin.setConnectionString(superuserConnection(m_name));
-            m_admin.Open();
-        } catch (const EDatabaseError &e) {
-            m_error = e.Message;
-        }
-    }
-    ~ThrowawayDatabase()
-    {
-        m_admin.Close();
-        if (!m_created)
-            return;
-        try {
-            TADOConnection server;
-            server.setConnectionString(superuserConnection(QStringLiteral("postgres")));
-            server.Open();
-            server.Execute(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
-        } catch (const EDatabaseError &e) {
-            qWarning("%s stays behind: %s", qPrintable(m_name), qPrintable(e.Message));
-        }
-    }
-    ThrowawayDatabase(const ThrowawayDatabase &) = delete;
-    ThrowawayDatabase &operator=(const ThrowawayDatabase &) = delete;
-
-    bool isValid() const { return m_error.isEmpty(); }
-    QString error() const { return m_error; }
-    QString catalog() const { return m_name; }
-    /// The settings file's server: the client reaches PostgreSQL by this prefix.
-    static QString dataSource()
-    {
-        return QStringLiteral("pg:") + pgVariable("OLM_TEST_PG_HOST") + QLatin1Char(',') + pgVariable("OLM_TEST_PG_PORT");
-    }
-
-    /// Runs a statement as the superuser (no row-level security); the outcome carries the server's text.
-    olm::dataset::Outcome execute(const QString &statement, const QVariantList &params = {})
-    {
-        if (!m_admin.Connected())
-            return olm::dataset::Outcome::failure(m_error);
-        return m_admin.backend().execute(statement, params, 30);
-    }
-
-private:
-    static QString superuserConnection(const QString &catalog)
-    {
-        return clientConnectionString(pgVariable("OLM_TEST_PG_USER"), pgVariable("OLM_TEST_PG_PASSWORD"), catalog,
-                                      dataSource());
-    }
-
-    QString m_name;
-    QString m_error;
-    bool m_created = false;
-    TADOConnection m_admin;
-};
 
 // The sign-in window answered once: typed credentials and Enter; when that did not sign in, what the status
 // label said, and the exit button.
@@ -134,8 +70,8 @@ int typeSignIn(QDialog *dialog, const QString &login, const QString &password, Q
 // and the journal window sign in through the real sign-in window.
 struct PgJournal {
     CurrentFolder folder;
-    ThrowawayDatabase db;
-    SignInSetup setup{QStringLiteral("unused")};
+    PgTestDatabase db;
+    SignInSetup setup;
     std::unique_ptr<TDM_YOT> dm;
     std::unique_ptr<TForm2> window;
     QString refusal;   ///< the sign-in window's status text when the sign-in failed
@@ -145,7 +81,7 @@ struct PgJournal {
     {
         if (!db.isValid())
             return;
-        setup.writeSettings(bootstrapUser(), bootstrapPassword(), ThrowawayDatabase::dataSource(), db.catalog());
+        setup.writeSettings(db.bootLogin(), db.bootPassword(), db.dataSource(), db.databaseName());
         dm = std::make_unique<TDM_YOT>();
         const ScopedDialogAnswers signIn(
             [&](QDialog *dialog) { return typeSignIn(dialog, login, password, &refusal); });
@@ -158,27 +94,14 @@ struct PgJournal {
     }
     QString error() const { return db.error(); }
 
-    /// The first value of the first row, as the superuser sees it (a failure is a warning and no value).
+    /// The first value of the first row, as the superuser sees it (no row-level security).
     QVariant value(const QString &statement, const QVariantList &params = {})
     {
-        const olm::dataset::Outcome outcome = db.execute(statement, params);
-        if (!outcome.ok)
-            qWarning("%s: %s", qPrintable(statement), qPrintable(outcome.error));
-        if (!outcome.ok || outcome.resultSets.empty() || outcome.resultSets.front().rows.empty())
-            return {};
-        return outcome.resultSets.front().rows.front().value(0);
+        return superuserRows(db, statement, params).value(0).value(0);
     }
     QList<QVariantList> rows(const QString &statement, const QVariantList &params = {})
     {
-        const olm::dataset::Outcome outcome = db.execute(statement, params);
-        if (!outcome.ok)
-            qWarning("%s: %s", qPrintable(statement), qPrintable(outcome.error));
-        QList<QVariantList> result;
-        if (outcome.ok && !outcome.resultSets.empty()) {
-            for (const QVariantList &row : outcome.resultSets.front().rows)
-                result.append(row);
-        }
-        return result;
+        return superuserRows(db, statement, params);
     }
     QString name(const char *sql, int id) { return value(QString::fromLatin1(sql), {id}).toString().trimmed(); }
     bool chooseIds(int group, int semester, int student)
@@ -341,8 +264,9 @@ private:
 
 void TestPgJournal::init()
 {
-    if (!pgConfigured())
-        QSKIP(NoCluster);
+    QString whyNot;
+    if (!PgTestDatabase::available(&whyNot))
+        QSKIP(qPrintable(whyNot));
     m_application = std::make_unique<TApplication>();
     m_application->setTitle(QStringLiteral("OLM 16 Учет успеваемости"));
     m_application->setShowMainForm(false);
@@ -390,7 +314,7 @@ void TestPgJournal::signIn()
     // The session runs under the user's own role, not the bootstrap one.
     const TConnectionString used = TConnectionString::parse(j.dm->ADO_YOT->ConnectionString());
     QCOMPARE(used.userId(), j.value(QStringLiteral("SELECT db_login FROM srv_users WHERE login = ?"), {login}).toString());
-    QCOMPARE(used.catalog(), j.db.catalog());
+    QCOMPARE(used.catalog(), j.db.databaseName());
     // The group box offers exactly the user's groups.
     QCOMPARE(j.dm->ADOQ_group->RecordCount(),
              j.value(QStringLiteral("SELECT COUNT(*) FROM srv_user_groups g JOIN srv_users u ON u.id_login = g.id_login "
@@ -665,11 +589,10 @@ void TestPgJournal::otherUsersGroupsStayHidden()
 {
     QFETCH(QString, statement);
     QFETCH(bool, ownerSeesRows);
-    CurrentFolder folder;
-    ThrowawayDatabase db;
+    PgTestDatabase db;
     QVERIFY2(db.isValid(), qPrintable(db.error()));
     SignInSetup setup;
-    setup.writeSettings(bootstrapUser(), bootstrapPassword(), ThrowawayDatabase::dataSource(), db.catalog());
+    setup.writeSettings(db.bootLogin(), db.bootPassword(), db.dataSource(), db.databaseName());
     SecondClient petrova(QLatin1String(DemoUsers::Editor), QLatin1String(DemoUsers::EditorPassword));
     SecondClient smirnova(QLatin1String(DemoUsers::Due), QLatin1String(DemoUsers::DuePassword));
     QVERIFY2(petrova.signedIn(), qPrintable(petrova.status()));
@@ -695,10 +618,8 @@ void TestPgJournal::otherUsersGroupsStayHidden()
     };
     QCOMPARE(changed(QStringLiteral("UPDATE mark_mag SET p35 = 'x' WHERE id_group = 1")), 0);
     QCOMPARE(changed(QStringLiteral("DELETE FROM mark_mag WHERE id_group = 1")), 0);
-    const olm::dataset::Outcome left = db.execute(
-        QStringLiteral("SELECT COUNT(*) FROM mark_mag WHERE id_group = 1 AND p35 IS DISTINCT FROM 'x'"));
-    QVERIFY2(left.ok, qPrintable(left.error));
-    QVERIFY(left.resultSets.front().rows.front().value(0).toInt() > 0);
+    QVERIFY(superuserRows(db, QStringLiteral("SELECT COUNT(*) FROM mark_mag WHERE id_group = 1 AND "
+                                             "p35 IS DISTINCT FROM 'x'"), {}).value(0).value(0).toInt() > 0);
 }
 
 OLM_TEST_MAIN(TestPgJournal)
