@@ -301,6 +301,17 @@ private slots:
         QVERIFY(getUser(db, QStringLiteral("petrova"), QStringLiteral("petrova1")).ok);
     }
 
+    // Without the recorder a refusal still answers as before, only its record is lost (the server log says so).
+    void refusalWithoutRecorder()
+    {
+        QVERIFY(pgRun(m_db->superuser(), QStringLiteral("SELECT olm_config_set('recorder_host', '127.0.0.2')")).ok);
+        const PgRun refused = getUser(boot(), QStringLiteral("petrova"), QStringLiteral("petrova2"));
+        QVERIFY(!refused.ok);
+        QVERIFY2(refused.error.contains(QString::fromUtf8(wrongSignIn)), qPrintable(refused.error));
+        QCOMPARE(pgCount(m_db->superuser(), QStringLiteral("SELECT count(*) FROM srv_attempts")), 0);
+        QVERIFY(getUser(boot(), QStringLiteral("petrova"), QStringLiteral("petrova1")).ok);
+    }
+
     void bootstrapOnlySignsIn_data()
     {
         QTest::addColumn<QString>("statement");
