@@ -168,6 +168,9 @@ public:
         auto rows = std::make_unique<TADOStoredProc>();
         rows->setConnection(&connection);
         rows->setProcedureName(QStringLiteral("SORT_2_MARK_MAG;1"));
+        // Edits go to the journal table by its key, as the data module's journal dataset writes them.
+        rows->UpdateTableName = QStringLiteral("mark_mag");
+        rows->UpdateKeyFields = QStringLiteral("id_mark_mag");
         for (const auto &[name, value] : {std::pair{"@group", group}, {"@semester", semester}, {"@student", student}})
             rows->Parameters()->AddParameter(QString::fromLatin1(name), ftInteger, pdInput)->Value = value;
         rows->Open();
