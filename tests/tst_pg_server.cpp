@@ -196,6 +196,7 @@ private slots:
         QTest::newRow("blocked (a v in the login)") << "popov" << "popov1" << none << current << ""
                                                    << "Учётная запись заблокирована. Обратитесь к администратору." << false << 0;
         QTest::newRow("expired") << "kuznetsov" << "kuznetsov1" << none << current << "" << "" << false << 0;
+        QTest::newRow("expired, changed") << "kuznetsov" << "kuznetsov1" << "kuznetsov2" << current << "" << "" << true << 0;
         QTest::newRow("empty new password") << "petrova" << "petrova1" << "" << current << ""
                                             << "Новый пароль не может быть пустым." << false << 0;
         QTest::newRow("same new password") << "petrova" << "petrova1" << "petrova1" << current << ""
@@ -424,11 +425,12 @@ private slots:
         QVERIFY2(forged.error.contains(QLatin1String("permission denied")), qPrintable(forged.error));
         // The client binds the flag as a boolean and compares the old value in the WHERE clause.
         const PgRun edit = pgRun(editor, QStringLiteral("UPDATE mark_mag SET p35 = ?, dopusk_izm = ? WHERE id_mark_mag = ? AND p35 = ?"),
-                                 {QStringLiteral("777"), 1, 1, QStringLiteral("101")});
+                                 {QStringLiteral("777"), true, 1, QStringLiteral("101")});
         QVERIFY2(edit.ok, qPrintable(edit.error));
         QCOMPARE(edit.affected, 1);
         const PgRun row = pgRun(admin, QStringLiteral("SELECT p35, olm_user, olm_update = current_date, dopusk_izm FROM mark_mag WHERE id_mark_mag = 1"));
         QCOMPARE(row.rows.value(0), (QVariantList{QStringLiteral("777"), QStringLiteral("petrova"), true, 1}));
+        QCOMPARE(pgCount(editor, QStringLiteral("SELECT count(*) FROM mark_mag WHERE id_mark_mag = 1 AND dopusk_izm = ?"), {true}), 1);
         const PgRun history = pgRun(editor, QStringLiteral("SELECT source, login, field, old_value, new_value FROM row_history(?) "
                                                            "WHERE field = 'p35'"), {1});
         QVERIFY2(history.ok, qPrintable(history.error));
