@@ -48,7 +48,10 @@ std::optional<PostgresStatement> PostgresStatements::translate(const QString &te
     if (cached == m_cache.cend()) {
         if (m_cache.size() >= maxCachedTexts)
             m_cache.clear(); // texts with values written in are many, and each is seldom sent again
-        if (!m_dateColumns && text.contains(QLatin1Char('\'')) && m_readDateColumns)
+        // Only literals of statements are read as dates (a call's arguments reach the server as written), so
+        // the sign-in's call on the bootstrap connection asks nothing.
+        if (!m_dateColumns && text.contains(QLatin1Char('\''))
+            && !text.trimmed().startsWith(QLatin1String("EXEC"), Qt::CaseInsensitive) && m_readDateColumns)
             m_dateColumns = m_readDateColumns();
         olm::tsql::FrontContext context;
         context.dialect = olm::tsql::Dialect::PostgreSQL;
