@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs bench_pg on a throwaway PostgreSQL cluster with the OLM scripts loaded (scripts/test-postgres.sh), and
-# removes the cluster afterwards. Usage: bench/run-bench-pg.sh [BUILD_DIR] (default: build).
+# removes the cluster afterwards. Usage: bench/run-bench-pg.sh [BUILD_DIR] (default: build; a Release build without
+# sanitizers gives the numbers worth comparing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
