@@ -2,20 +2,16 @@
 // 480,000 journal rows and a million change-log entries, plus one student whose semester holds 5,000 rows.
 #pragma once
 
+#include "LargeDatabaseShape.h"
+
 #include <QString>
 
 namespace olm::bench {
 
-struct LargeDatabase {
+struct LargeDatabase : shape::JournalSelections {
     QString path;
     QString login;         ///< an editor's database login
     QString password;      ///< its database password
-    int smallGroup = 0;    ///< a selection with a 12-row journal
-    int smallSemester = 0;
-    int smallStudent = 0;
-    int bigGroup = 0;      ///< a selection with a 5,000-row journal
-    int bigSemester = 0;
-    int bigStudent = 0;
 };
 
 /// Makes the database at path unless it is there already; the same file every time.

@@ -3,7 +3,7 @@
 
 #include "SessionPrivate.h"
 #include "Transaction.h"
-#include "TsqlLexer.h"
+#include "tsql/TsqlLexer.h"
 #include "text/SingleQuotes.h"
 
 #include <QRegularExpression>

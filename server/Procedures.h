@@ -3,7 +3,7 @@
 #pragma once
 
 #include "Result.h"
-#include "TsqlFront.h"
+#include "tsql/TsqlFront.h"
 
 #include <QList>
 #include <QString>

@@ -10,7 +10,7 @@
 #include "SchemaUpgrade.h"
 #include "ServerErrors.h"
 #include "Trace.h"
-#include "TsqlFront.h"
+#include "tsql/TsqlFront.h"
 
 #include <QFileInfo>
 

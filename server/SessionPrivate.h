@@ -7,7 +7,7 @@
 #include "Rights.h"
 #include "SqlFunctions.h"
 #include "StatementCache.h"
-#include "TsqlFront.h"
+#include "tsql/TsqlFront.h"
 
 #include <QHash>
 #include <QSet>

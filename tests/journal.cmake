@@ -25,3 +25,12 @@ olm_add_test(tst_examsheet
           support/SignInSetup.cpp support/SignInSetup.h
   LIBS olm_journal olm_app olm_server
   TIMEOUT 900)
+
+# The journal end to end on PostgreSQL (a throwaway cluster from scripts/test.sh): sign-in, cascade, edit and log,
+# deletion and restore, the row's history, two clients at once. Skipped without the cluster.
+olm_add_test(tst_pg_journal
+  SOURCES tst_pg_journal.cpp tst_journal_fixture.h support/PgTestDatabase.cpp support/PgTestDatabase.h
+          support/TestDatabase.cpp support/TestDatabase.h
+          support/SignInSetup.cpp support/SignInSetup.h
+  LIBS olm_journal olm_app olm_server
+  TIMEOUT 900)

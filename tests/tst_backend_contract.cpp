@@ -1,16 +1,28 @@
 // The backend contract: the same cases through the dataset layer on every backend that can run here, the
 // embedded server on a copy of the demo database and PostgreSQL through ODBC (a throwaway cluster that
-// scripts/test.sh starts and names in OLM_TEST_PG_*).
+// scripts/test.sh starts and names in OLM_TEST_PG_*); and the T-SQL front's PostgreSQL dialect, down to every
+// statement text of the client prepared on PostgreSQL.
+#include "tests/support/ClientStatements.h"
 #include "tests/support/TestMain.h"
 #include "tests/tst_dataset_fixture.h"
+
+#include "app/SignIn.h"
+#include "backends/odbc/PostgresStatements.h"
+#include "journal/GridRules.h"
+#include "server/tsql/TsqlFront.h"
+#include "server/tsql/TsqlLexer.h"
 
 #include "toolkit/data/ADODB.h"
 #include "toolkit/data/Exceptions.h"
 #include "toolkit/data/WriteBack.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -25,16 +37,22 @@ constexpr int suiteSemester = 990;
 constexpr int suiteGroup = 1;
 
 /// What the embedded server and a PostgreSQL database both hold for the suite: the contract's journal table
-/// (the columns the cases touch), a procedure with a return value, and a statement that runs for seconds.
+/// (the columns the cases touch), procedures as the PostgreSQL deployment makes them (a function with a
+/// return value, one whose rows carry a column the table lacks), and a statement that runs for seconds.
 const char *const postgresSchema[] = {
-    "DROP TABLE IF EXISTS mark_mag",
+    "DROP TABLE IF EXISTS mark_mag CASCADE",
     "CREATE TABLE mark_mag (primech varchar(50), dopusk_izm smallint, id_estimation_other int, "
     "id_mark_mag serial PRIMARY KEY, id_group int, id_student int, id_examination int, id_discipline int, "
     "id_estimation int, id_semester int, id_teacher int, p35 varchar(50), p36 timestamp, id_f_est int, "
     "oper varchar(5), u_date timestamp, olm_user varchar(20), olm_update date)",
-    "CREATE OR REPLACE FUNCTION \"InsertInto_SORT_MARK_MAG_2\"(g int, s int, st int, mode int) RETURNS int "
+    "DROP FUNCTION IF EXISTS insertinto_sort_mark_mag_2(int, int, int, int)",
+    "CREATE FUNCTION insertinto_sort_mark_mag_2(g int, s int, st int, mode int) RETURNS TABLE(\"RETURN_VALUE\" integer) "
     "LANGUAGE plpgsql AS $$ BEGIN IF mode IS NULL OR mode NOT IN (0, 1) THEN RAISE EXCEPTION "
-    "'The fourth argument of InsertInto_SORT_MARK_MAG_2 must be 0 or 1.'; END IF; RETURN 0; END $$",
+    "'The fourth argument of InsertInto_SORT_MARK_MAG_2 must be 0 or 1.'; END IF; RETURN QUERY SELECT 0; END $$",
+    "CREATE OR REPLACE FUNCTION sort_2_mark_mag(g int, s int, st int) RETURNS TABLE(id_mark_mag int, "
+    "primech varchar, p35 varchar, olm_update date, s_fio text) LANGUAGE sql AS $$ SELECT m.id_mark_mag, "
+    "m.primech, m.p35, m.olm_update, 'lookup'::text FROM mark_mag m WHERE m.id_group = g AND m.id_semester = s "
+    "AND m.id_student = st ORDER BY m.id_mark_mag $$",
     "CREATE OR REPLACE FUNCTION olm_contract_sleep(seconds int) RETURNS int LANGUAGE plpgsql AS "
     "$$ BEGIN PERFORM pg_sleep(seconds); RETURN seconds; END $$",
 };
@@ -93,7 +111,7 @@ class PostgresServer : public ContractServer {
 public:
     PostgresServer()
     {
-        m_admin.setConnectionString(connection());
+        m_admin.setConnectionString(rawConnection(variable("OLM_TEST_PG_DATABASE")));
         try {
             m_admin.Open();
             for (const char *statement : postgresSchema)
@@ -104,9 +122,18 @@ public:
     }
     QString error() const override { return m_error; }
     static QString variable(const char *name) { return qEnvironmentVariable(name); }
+    /// The client's connection: a "pg:" Data Source, so that statements are translated from T-SQL.
     static QString connectionFor(const QString &password)
     {
         return clientConnectionString(variable("OLM_TEST_PG_USER"), password, variable("OLM_TEST_PG_DATABASE"),
+                                      QLatin1String("pg:") + variable("OLM_TEST_PG_HOST") + QLatin1Char(',')
+                                          + variable("OLM_TEST_PG_PORT"))
+            + QLatin1String(";Driver=") + variable("OLM_TEST_PG_DRIVER");
+    }
+    /// The administrator's: the driver named without "pg:", so that statements reach the server as written.
+    static QString rawConnection(const QString &database)
+    {
+        return clientConnectionString(variable("OLM_TEST_PG_USER"), variable("OLM_TEST_PG_PASSWORD"), database,
                                       variable("OLM_TEST_PG_HOST") + QLatin1Char(',') + variable("OLM_TEST_PG_PORT"))
             + QLatin1String(";Driver=") + variable("OLM_TEST_PG_DRIVER");
     }
@@ -168,6 +195,99 @@ void verifyServerText(const QString &message)
     QVERIFY2(!message.startsWith(QLatin1Char('[')), qPrintable(message));
     for (const char *tag : {"[unixODBC]", "[FreeTDS]", "[SQL Server]", "[Microsoft]", "QODBC"})
         QVERIFY2(!message.contains(QLatin1String(tag)), qPrintable(message));
+}
+
+
+/// The client's relations and procedures as the PostgreSQL deployment names them, with the columns and
+/// parameters its statement texts use: enough to prepare them where no deployment's template is loaded.
+const char *const clientSchema[] = {
+    "CREATE TABLE \"group\" (id_group int, p20 varchar(100))",
+    "CREATE TABLE group_form (id_group int, p20 varchar(100), o_z int, id_login int)",
+    "CREATE TABLE g_sem (id_group int, id_semester int, p43 varchar(50), id_rate int)",
+    "CREATE TABLE s_g (id_group int, id_student int, s_fio varchar(100))",
+    "CREATE TABLE s_fio (id_student int, s_fio varchar(100))",
+    "CREATE TABLE t_fio (id_teacher int, t_fio varchar(100))",
+    "CREATE TABLE est2 (id_estimation int, p31 varchar(50), id_examination int)",
+    "CREATE TABLE semester (id_semester int, p43 varchar(50))",
+    "CREATE TABLE f_est (id_f_e int, p109 varchar(50))",
+    "CREATE TABLE discipline (id_discipline int, p34 varchar(100))",
+    "CREATE TABLE examination (id_examination int, p30 varchar(50))",
+    "CREATE TABLE gr_sem_disc_exam (id_group int, id_semester int, id_discipline int, id_examination int, "
+    "p34 varchar(100), p30 varchar(50))",
+    "CREATE TABLE g_s (id_group int, spec varchar(100), id_speciality int)",
+    "CREATE TABLE g_r_y (id_group int, id_rate int, p32 int)",
+    "CREATE TABLE estimationother (id_estimation_other int, estimation_other varchar(50), id_ebe_var int)",
+    "CREATE TABLE com_sfe (id_ebe_var int, id_speciality int)",
+    "CREATE TABLE educ_sh (id_educ_sh int)",
+    "CREATE TABLE mark_mag (primech varchar(50), dopusk_izm boolean, id_estimation_other int, "
+    "id_mark_mag serial PRIMARY KEY, id_group int, id_student int, id_examination int, id_discipline int, "
+    "id_estimation int, id_semester int, id_teacher int, p35 varchar(50), p36 timestamp, id_f_est int, "
+    "oper varchar(5), u_date timestamp, olm_user varchar(20), olm_update date)",
+    "CREATE TABLE del_mark_mag (id_mark_mag int, id_group int, id_student int, id_examination int, "
+    "id_estimation int, id_discipline int, id_semester int, id_teacher int, p35 varchar(50), p36 timestamp, "
+    "id_f_est int, oper varchar(5), u_date timestamp, check_ch boolean, del_date timestamp, del_oper char(10))",
+    "CREATE TABLE olm_log (\"table\" varchar(50), row_id int, descr varchar(4000), olm_user varchar(20), "
+    "comp varchar(100))",
+    "CREATE FUNCTION get_user(login text, password text, new_password text, program text, address text, "
+    "computer text, login_again text, flag text, new_password_length text) RETURNS TABLE(db_login text, "
+    "db_password text, id_login int, days_left int, message text, update_flag int) LANGUAGE sql AS "
+    "$$ SELECT NULL::text, NULL::text, 0, 0, NULL::text, 0 WHERE false $$",
+    "CREATE FUNCTION sort_2_mark_mag(g int, s int, st int) RETURNS SETOF mark_mag LANGUAGE sql AS "
+    "$$ SELECT * FROM mark_mag WHERE id_group = g AND id_semester = s AND id_student = st $$",
+    "CREATE FUNCTION insertinto_sort_mark_mag_2(g int, s int, st int, mode int) RETURNS TABLE(\"RETURN_VALUE\" "
+    "integer) LANGUAGE sql AS $$ SELECT 0 $$",
+    "CREATE FUNCTION del_from_mark_mag(id_mark_mag text) RETURNS TABLE(\"RETURN_VALUE\" integer) LANGUAGE sql "
+    "AS $$ SELECT 0 $$",
+    "CREATE FUNCTION ctrl_z_mark_mag(g int, s int) RETURNS TABLE(\"RETURN_VALUE\" integer) LANGUAGE sql AS "
+    "$$ SELECT 0 $$",
+    "CREATE FUNCTION row_history(id_mark_mag int) RETURNS TABLE(source text, id_entry int, change_date timestamp, "
+    "login text, comp text, field text, old_value text, new_value text, descr text) LANGUAGE sql AS "
+    "$$ SELECT NULL::text, 0, NULL::timestamp, NULL::text, NULL::text, NULL::text, NULL::text, NULL::text, "
+    "NULL::text WHERE false $$",
+};
+
+/// Whole statements as the client composes them from the pieces its sources hold, and the write-back's and
+/// the backend's own statements (names quoted as the ODBC backend quotes them for PostgreSQL).
+QStringList composedClientTexts()
+{
+    return {
+        getUserStatement(QStringLiteral("O'Brien"), QStringLiteral("ab12"), newPasswordArgument(QStringLiteral("y")),
+                         QStringLiteral("10.0.0.7"), QStringLiteral("ПК'1")),
+        getUserStatement(QStringLiteral("ivanov"), QStringLiteral("ab12"), newPasswordArgument(QString()),
+                         QStringLiteral("10.0.0.7"), QStringLiteral("PC")),
+        JournalRules::markListText(2),
+        *JournalRules::deletedRowsText(1, 2, 3),
+        QStringLiteral("SELECT EstimationOther.* \nFROM EstimationOther, com_sfe\nWHERE EstimationOther.id_ebe_var = "
+                       "com_sfe.id_ebe_var AND\n             com_sfe.id_speciality=?"),
+        QStringLiteral("EXEC InsertInto_SORT_MARK_MAG_2 1,2,3,1"),
+        QStringLiteral("INSERT INTO OLM_LOG([table], [row_id], [descr], [OLM_User], [comp]) VALUES('mark_mag', 5, "
+                       "'Запись с уникальным номером - ''5'' была удалена - x.', 'ivanov', 'PC\\10.0.0.7')"),
+        QStringLiteral("select * from semester"),
+        QStringLiteral("select * from examination"),
+        QStringLiteral("UPDATE \"mark_mag\" SET \"primech\" = ?, \"p36\" = ? WHERE \"id_mark_mag\" = ? AND \"primech\" = ? "
+                       "AND \"p36\" IS NULL"),
+        QStringLiteral("DELETE FROM \"del_mark_mag\" WHERE \"id_mark_mag\" = ? AND \"Check_ch\" = ?"),
+        QStringLiteral("INSERT INTO \"mark_mag\" (\"id_group\", \"OLM_Update\") VALUES (?, ?)"),
+        QStringLiteral("SELECT TOP 1 \"id_mark_mag\", \"primech\" FROM \"mark_mag\" WHERE \"id_group\" = ? ORDER BY "
+                       "\"id_mark_mag\" DESC"),
+        QStringLiteral("SELECT * FROM \"mark_mag\" WHERE 1 = 0"),
+    };
+}
+
+/// PostgreSQL's own markers ($1, $2...) for the '?' of a translated text, as PREPARE wants them.
+QString numberedMarkers(const QString &sql)
+{
+    QString error;
+    const auto tokens = olm::tsql::tokenize(sql, &error);
+    if (!tokens)
+        return sql;
+    QString result;
+    int number = 0;
+    for (const olm::tsql::Token &token : *tokens)
+        result += token.kind == olm::tsql::TokenKind::Parameter && token.text == QLatin1String("?")
+            ? QStringLiteral("$%1").arg(++number)
+            : token.text;
+    return result;
 }
 
 } // namespace
@@ -368,6 +488,284 @@ private slots:
         CONTRACT_VERIFY(check->Close());
         CONTRACT_VERIFY(check->Open());
         QCOMPARE(check->FieldByName(QStringLiteral("primech"))->AsString(), QStringLiteral("другой пользователь"));
+    }
+
+    // A new row is inserted with the values typed and read back with what the server gave it (its identity).
+    // The embedded demo's editors add journal rows only through InsertInto_SORT_MARK_MAG_2.
+    void insertsAndReadsBack_data() { addServers(); }
+    void insertsAndReadsBack()
+    {
+        QFETCH(QString, kind);
+        if (kind == QLatin1String("embedded"))
+            QSKIP("the embedded demo's editors may not insert into mark_mag");
+        QVERIFY(prepare());
+        auto q = query(QStringLiteral("SELECT id_mark_mag, id_group, id_semester, id_student, primech FROM mark_mag "
+                                      "WHERE id_semester = :semester"));
+        q->UpdateTableName = QStringLiteral("mark_mag");
+        q->UpdateKeyFields = QStringLiteral("id_mark_mag");
+        q->Parameters()->ParamByName(QStringLiteral("semester"))->Value = suiteSemester;
+        CONTRACT_VERIFY(q->Open());
+        CONTRACT_VERIFY(q->Append());
+        q->FieldByName(QStringLiteral("id_group"))->setAsInteger(suiteGroup);
+        q->FieldByName(QStringLiteral("id_semester"))->setAsInteger(suiteSemester);
+        q->FieldByName(QStringLiteral("id_student"))->setAsInteger(3);
+        q->FieldByName(QStringLiteral("primech"))->setAsString(QStringLiteral("новая 'строка'"));
+        CONTRACT_VERIFY(q->Post());
+        QVERIFY(!q->FieldByName(QStringLiteral("id_mark_mag"))->IsNull());
+        const int id = q->FieldByName(QStringLiteral("id_mark_mag"))->AsInteger();
+        auto check = query(QStringLiteral("SELECT primech FROM mark_mag WHERE id_mark_mag = :id AND id_student = 3"));
+        check->Parameters()->ParamByName(QStringLiteral("id"))->Value = id;
+        CONTRACT_VERIFY(check->Open());
+        QCOMPARE(check->FieldByName(QStringLiteral("primech"))->AsString(), QStringLiteral("новая 'строка'"));
+    }
+
+    // A day-month-year literal reads in the session's DATEFORMAT, which the client sets after signing in.
+    void readsDayMonthYearLiterals_data() { addServers(); }
+    void readsDayMonthYearLiterals()
+    {
+        QVERIFY(prepare());
+        CONTRACT_VERIFY(m_connection->Open()); // the option lasts as long as the session
+        auto dateFormat = query(QStringLiteral("SET DATEFORMAT dmy"));
+        CONTRACT_VERIFY(dateFormat->ExecSQL());
+        auto dated = query(QStringLiteral("SELECT COUNT(*) AS N FROM mark_mag WHERE OLM_Update = '28.02.2026' "
+                                          "AND p36 = '31.01.2026 13:45:10' AND id_semester = :semester"));
+        dated->Parameters()->ParamByName(QStringLiteral("semester"))->Value = suiteSemester;
+        CONTRACT_VERIFY(dated->Open());
+        QCOMPARE(dated->FieldByName(QStringLiteral("N"))->AsInteger(), 1);
+    }
+
+    // EXEC in a statement text calls the procedure with the arguments as written.
+    void executesExecTexts_data() { addServers(); }
+    void executesExecTexts()
+    {
+        QVERIFY(prepare());
+        const QString call = QStringLiteral("EXEC InsertInto_SORT_MARK_MAG_2 %1,%2,%3,%4")
+                                 .arg(suiteGroup)
+                                 .arg(suiteSemester)
+                                 .arg(m_server->student());
+        auto accepted = query(call.arg(0));
+        CONTRACT_VERIFY(accepted->ExecSQL());
+        auto refused = query(call.arg(7));
+        QString message;
+        CONTRACT_ERROR(refused->ExecSQL(), message);
+        verifyServerText(message);
+        QVERIFY2(message.contains(QLatin1String("The fourth argument of InsertInto_SORT_MARK_MAG_2 must be 0 or 1.")),
+                 qPrintable(message));
+    }
+
+    // Rows a procedure reads are written back to the table the dataset names, with only the fields the table
+    // holds, whether or not the server says where the rows come from.
+    void writesBackProcedureRows_data() { addServers(); }
+    void writesBackProcedureRows()
+    {
+        QVERIFY(prepare());
+        TADOStoredProc rows;
+        rows.setConnection(m_connection.get());
+        rows.setProcedureName(QStringLiteral("SORT_2_MARK_MAG;1"));
+        rows.UpdateTableName = QStringLiteral("mark_mag");
+        rows.UpdateKeyFields = QStringLiteral("id_mark_mag");
+        TParameters &p = *rows.Parameters();
+        for (const char *name : {"@group", "@semester", "@student"})
+            p.AddParameter(QLatin1String(name), ftInteger, pdInput);
+        p.Items(0)->Value = suiteGroup;
+        p.Items(1)->Value = suiteSemester;
+        p.Items(2)->Value = 1;
+        CONTRACT_VERIFY(rows.Open());
+        QCOMPARE(rows.RecordCount(), 1);
+        CONTRACT_VERIFY(rows.Edit());
+        rows.FieldByName(QStringLiteral("primech"))->setAsString(QStringLiteral("из процедуры"));
+        CONTRACT_VERIFY(rows.Post());
+        auto check = query(QStringLiteral("SELECT primech FROM mark_mag WHERE id_semester = :semester AND id_student = 1"));
+        check->Parameters()->ParamByName(QStringLiteral("semester"))->Value = suiteSemester;
+        CONTRACT_VERIFY(check->Open());
+        QCOMPARE(check->FieldByName(QStringLiteral("primech"))->AsString(), QStringLiteral("из процедуры"));
+    }
+
+    // The T-SQL forms the client writes, as PostgreSQL reads them (no server needed).
+    void translatesForPostgres_data()
+    {
+        QTest::addColumn<QString>("tsql");
+        QTest::addColumn<QString>("postgres");
+        QTest::addColumn<QList<int>>("order");
+        const QList<int> same;
+        QTest::newRow("bracketed reserved word") << QStringLiteral("SELECT  * FROM [group]")
+                                                 << QStringLiteral("select  * from \"group\"") << same;
+        QTest::newRow("quoted and bracketed names fold")
+            << QStringLiteral("SELECT [OLM_User], \"Check_ch\", EstimationOther.* FROM [dbo].[EstimationOther]")
+            << QStringLiteral("select olm_user, check_ch, estimationother.* from estimationother") << same;
+        QTest::newRow("schema dropped")
+            << QStringLiteral("Select id_student from s_g GROUP BY dbo.s_g.id_student, olm.dbo.s_g.s_fio")
+            << QStringLiteral("select id_student from s_g group by s_g.id_student, s_g.s_fio") << same;
+        QTest::newRow("top") << QStringLiteral("select top 0 * from educ_sh")
+                             << QStringLiteral("select   * from educ_sh LIMIT 0") << same;
+        QTest::newRow("top in parentheses") << QStringLiteral("Select top (1) g_r_y.* from g_r_y  where id_group=5")
+                                            << QStringLiteral("select   g_r_y.* from g_r_y  where id_group=5 LIMIT 1") << same;
+        QTest::newRow("top with a marker keeps the values' order")
+            << QStringLiteral("SELECT TOP (?) p35 FROM mark_mag WHERE id_group = ? ORDER BY p35")
+            << QStringLiteral("select   p35 from mark_mag where id_group = ? order by p35 LIMIT ?") << QList<int>{1, 0};
+        QTest::newRow("top in a subquery")
+            << QStringLiteral("SELECT p35 FROM mark_mag WHERE id_mark_mag = (SELECT TOP 1 id_mark_mag FROM mark_mag)")
+            << QStringLiteral("select p35 from mark_mag where id_mark_mag = (select   id_mark_mag from mark_mag LIMIT 1)") << same;
+        QTest::newRow("national literals")
+            << QStringLiteral("INSERT INTO OLM_LOG([table], [descr]) VALUES(N'mark_mag', N'Поле ''x''')")
+            << QStringLiteral("insert into olm_log(\"table\", descr) values('mark_mag', 'Поле ''x''')") << same;
+        QTest::newRow("aliases keep their spelling")
+            << QStringLiteral("SELECT COUNT(*) AS N, CAST(p36 AS DATE) AS [Day] FROM mark_mag AS M ORDER BY N, M.p36")
+            << QStringLiteral("select count(*) as \"N\", cast(p36 as date) as \"Day\" from mark_mag as \"M\" order by \"N\", \"M\".p36")
+            << same;
+        QTest::newRow("functions") << QStringLiteral("SELECT ISNULL(primech, N'') + N'!', LEN(p35), GETDATE() FROM mark_mag")
+                                   << QStringLiteral("select coalesce(primech, '') || '!', length(p35), localtimestamp from mark_mag")
+                                   << same;
+        QTest::newRow("numbers still add") << QStringLiteral("SELECT id_group + 1 FROM mark_mag")
+                                           << QStringLiteral("select id_group + 1 from mark_mag") << same;
+        QTest::newRow("day-month-year literals")
+            << QStringLiteral("SELECT * FROM mark_mag WHERE p36 >= '31.01.2026 13:45' AND OLM_Update = '28.02.2026' "
+                              "AND p35 = '01.02.2026'")
+            << QStringLiteral("select * from mark_mag where p36 >= '2026-01-31 13:45:00.000' and olm_update = '2026-02-28' "
+                              "and p35 = '01.02.2026'")
+            << same;
+        QTest::newRow("exec with literals")
+            << QStringLiteral("EXEC GET_USER 'ivanov','ab',NULL, 'OLM 16', N'10.0.0.7', 'PC''1', ivanov,'0','32'")
+            << QStringLiteral("select * from get_user('ivanov', 'ab', NULL, 'OLM 16', '10.0.0.7', 'PC''1', 'ivanov', '0', '32')")
+            << same;
+        QTest::newRow("exec with numbers and a group number")
+            << QStringLiteral("EXEC dbo.InsertInto_SORT_MARK_MAG_2;1 1,2,-3,1")
+            << QStringLiteral("select * from insertinto_sort_mark_mag_2(1, 2, -3, 1)") << same;
+        QTest::newRow("execute with a marker") << QStringLiteral("EXECUTE ROW_HISTORY ?")
+                                               << QStringLiteral("select * from row_history(?)") << same;
+        QTest::newRow("exec with a named argument")
+            << QStringLiteral("EXEC @status = DEL_FROM_MARK_MAG @id_mark_mag = N'1,2,'")
+            << QStringLiteral("select * from del_from_mark_mag(id_mark_mag => '1,2,')") << same;
+        QTest::newRow("top percent is refused") << QStringLiteral("SELECT TOP 5 PERCENT * FROM mark_mag")
+                                                << QStringLiteral("error: TOP with PERCENT or WITH TIES is not supported.") << same;
+        QTest::newRow("foreign schema is refused") << QStringLiteral("EXEC other.GET_USER 'x'")
+                                                   << QStringLiteral("error: Could not find stored procedure 'other.GET_USER'.")
+                                                   << same;
+        QTest::newRow("variable is refused") << QStringLiteral("EXEC ROW_HISTORY @row")
+                                             << QStringLiteral("error: Must declare the scalar variable \"@row\".") << same;
+    }
+    void translatesForPostgres()
+    {
+        QFETCH(QString, tsql);
+        QFETCH(QString, postgres);
+        QFETCH(QList<int>, order);
+        const QHash<QString, bool> dateColumns{{QStringLiteral("p36"), false}, {QStringLiteral("olm_update"), true}};
+        olm::tsql::FrontContext context;
+        context.dialect = olm::tsql::Dialect::PostgreSQL;
+        context.dateOrder = QStringLiteral("dmy");
+        context.dateColumns = &dateColumns;
+        QString error;
+        const auto translated = olm::tsql::translate(tsql, {}, context, &error);
+        if (postgres.startsWith(QLatin1String("error: "))) {
+            QVERIFY(!translated);
+            QCOMPARE(error, postgres.mid(7));
+            return;
+        }
+        QVERIFY2(translated, qPrintable(error));
+        QCOMPARE(translated->sql, postgres);
+        QCOMPARE(translated->parameterOrder, order);
+    }
+
+    // The session options: DATEFORMAT is kept on the client's side (the server is told the same order where it
+    // has one), the others need nothing; the values of markers TOP moved follow them.
+    void keepsSessionOptionsForPostgres()
+    {
+        using Kind = olm::odbc::PostgresStatement::Kind;
+        olm::odbc::PostgresStatements statements([] { return QHash<QString, bool>{{QStringLiteral("olm_update"), true}}; });
+        const QString dated = QStringLiteral("SELECT * FROM mark_mag WHERE OLM_Update = '01.02.2026'");
+        QString error;
+        auto before = statements.translate(dated, {}, &error);
+        QVERIFY2(before, qPrintable(error));
+        QCOMPARE(before->text, QStringLiteral("select * from mark_mag where olm_update = '2026-01-02'"));
+        auto set = statements.translate(QStringLiteral("SET DATEFORMAT dmy"), {}, &error);
+        QVERIFY2(set, qPrintable(error));
+        QCOMPARE(set->kind, Kind::Statement);
+        QCOMPARE(set->text, QStringLiteral("SET DateStyle TO 'ISO, DMY'"));
+        auto after = statements.translate(dated, {}, &error);
+        QVERIFY2(after, qPrintable(error));
+        QCOMPARE(after->text, QStringLiteral("select * from mark_mag where olm_update = '2026-02-01'"));
+        QCOMPARE(statements.translate(QStringLiteral("SET DATEFORMAT ydm"), {}, &error)->kind, Kind::Nothing);
+        QCOMPARE(statements.translate(QStringLiteral("SET NOCOUNT ON"), {}, &error)->kind, Kind::Nothing);
+        QVERIFY(!statements.translate(QStringLiteral("SET DATEFORMAT xyz"), {}, &error));
+        auto moved = statements.translate(QStringLiteral("SELECT TOP (?) p35 FROM mark_mag WHERE id_group = ?"), {5, 7}, &error);
+        QVERIFY2(moved, qPrintable(error));
+        QCOMPARE(moved->params, (QVariantList{7, 5}));
+        auto call = statements.translate(QStringLiteral("EXEC ROW_HISTORY ?"), {3}, &error);
+        QVERIFY2(call, qPrintable(error));
+        QCOMPARE(call->kind, Kind::Call);
+        QCOMPARE(call->params, QVariantList{3});
+        QCOMPARE(olm::odbc::PostgresStatements::callText(QStringLiteral("SORT_2_MARK_MAG;1"), 3),
+                 QStringLiteral("select * from sort_2_mark_mag(?, ?, ?)"));
+    }
+
+    // Every statement text the client sends, and the calls of its procedures, translate and prepare on
+    // PostgreSQL against the deployment's schema (its template when scripts/test.sh loaded one, else the
+    // relations and functions the texts name).
+    void clientStatementsPrepareOnPostgres()
+    {
+        if (!postgresConfigured())
+            QSKIP("no PostgreSQL cluster (OLM_TEST_PG_* unset); scripts/test.sh starts one");
+        const QString database = QStringLiteral("olm_t_%1").arg(QRandomGenerator::global()->generate());
+        const QString templateName = qEnvironmentVariable("OLM_TEST_PG_TEMPLATE");
+        TADOConnection admin;
+        admin.setConnectionString(PostgresServer::rawConnection(PostgresServer::variable("OLM_TEST_PG_DATABASE")));
+        CONTRACT_VERIFY(admin.Open());
+        CONTRACT_VERIFY(admin.Execute(QLatin1String("CREATE DATABASE ") + database
+                                      + (templateName.isEmpty() ? QString() : QLatin1String(" TEMPLATE ") + templateName)));
+        const auto dropDatabase = qScopeGuard([&] {
+            try {
+                admin.Execute(QLatin1String("DROP DATABASE IF EXISTS ") + database + QLatin1String(" WITH (FORCE)"));
+            } catch (const EDatabaseError &) {
+            }
+        });
+        TADOConnection target;
+        target.setConnectionString(PostgresServer::rawConnection(database));
+        CONTRACT_VERIFY(target.Open());
+        if (templateName.isEmpty())
+            for (const char *statement : clientSchema)
+                CONTRACT_VERIFY(target.Execute(QString::fromUtf8(statement)));
+
+        const QStringList composed = composedClientTexts();
+        QStringList texts = composed;
+        static const QRegularExpression named(QStringLiteral(":[A-Za-z_][A-Za-z_0-9]*"));
+        for (const ClientText &client : clientStatementTexts(QStringLiteral(OLM_SOURCE_DIR))) {
+            QString text = client.text;
+            text.replace(named, QStringLiteral("?")); // as the dataset layer binds named parameters
+            // A piece the client completes with values: the whole text is composed above, or a value follows.
+            if (std::any_of(composed.cbegin(), composed.cend(),
+                            [&](const QString &whole) { return whole.startsWith(text.trimmed(), Qt::CaseInsensitive); }))
+                continue;
+            if (text.trimmed().endsWith(QLatin1Char('=')))
+                text += QLatin1Char('1');
+            texts.append(text);
+        }
+        texts << QStringLiteral("EXEC SORT_2_MARK_MAG ?, ?, ?") << QStringLiteral("EXEC DEL_FROM_MARK_MAG ?")
+              << QStringLiteral("EXEC CTRL_Z_Mark_mag ?, ?");
+
+        olm::odbc::PostgresStatements statements([] { return QHash<QString, bool>(); });
+        int prepared = 0;
+        for (const QString &text : std::as_const(texts)) {
+            QString error;
+            const auto translated = statements.translate(text, {}, &error);
+            QVERIFY2(translated, qPrintable(text + QStringLiteral(": ") + error));
+            if (translated->kind == olm::odbc::PostgresStatement::Kind::Nothing)
+                continue;
+            // SET runs as it is; everything else is only prepared.
+            const bool preparable = !translated->text.startsWith(QLatin1String("SET "), Qt::CaseInsensitive);
+            try {
+                if (preparable) {
+                    target.Execute(QLatin1String("PREPARE olm_client_text AS ") + numberedMarkers(translated->text));
+                    target.Execute(QStringLiteral("DEALLOCATE olm_client_text"));
+                } else {
+                    target.Execute(translated->text);
+                }
+            } catch (const EDatabaseError &e) {
+                QFAIL(qPrintable(text + QStringLiteral("\n  -> ") + translated->text + QStringLiteral("\n  ") + e.Message));
+            }
+            ++prepared;
+        }
+        QVERIFY2(prepared >= 25, qPrintable(QStringLiteral("only %1 statement texts").arg(prepared)));
+        target.Close();
     }
 
     void reportsServerErrors_data() { addServers(); }

@@ -152,6 +152,25 @@ private slots:
                  QStringLiteral("Driver=PostgreSQL Unicode;Server=h;Port=5432;Database=d;UID=u;PWD=p;"));
     }
 
+    // "pg:" names a PostgreSQL server: its host for the self-update, PostgreSQL's driver unless one is named.
+    void postgresDataSource()
+    {
+        using namespace olm::odbc;
+        const DataSourceParts parts = splitDataSource(QStringLiteral(" PG: db.example.org , 5433 "));
+        QVERIFY(parts.postgres);
+        QVERIFY(!parts.embedded);
+        QCOMPARE(parts.host, QStringLiteral("db.example.org"));
+        QCOMPARE(parts.port, QStringLiteral("5433"));
+        QVERIFY(!splitDataSource(QStringLiteral("tcp:srv,1433")).postgres);
+        QCOMPARE(choosePostgresDriver(QString()), QStringLiteral("PostgreSQL Unicode"));
+        QCOMPARE(olm::odbc::odbcConnectionString(TConnectionString::parse(ole.arg("pw", "u", "olm", "pg:srv"))),
+                 QStringLiteral("Driver=PostgreSQL Unicode;Server=srv;Port=5432;Database=olm;UID=u;PWD=pw;BoolsAsChar=0;"));
+        qputenv(driverVariable, "PostgreSQL ANSI");
+        const auto restore = qScopeGuard([] { qunsetenv(driverVariable); });
+        QCOMPARE(olm::odbc::odbcConnectionString(TConnectionString::parse(ole.arg("pw", "u", "olm", "pg:srv,6000"))),
+                 QStringLiteral("Driver=PostgreSQL ANSI;Server=srv;Port=6000;Database=olm;UID=u;PWD=pw;BoolsAsChar=0;"));
+    }
+
     void connectionStringKeys()
     {
         const TConnectionString c = TConnectionString::parse(ole.arg("Boot2016", "olm_boot", "olm.sqlite", " EMBEDDED "));

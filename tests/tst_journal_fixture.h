@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/Unit10.h"
+#include "gridevents/QZ_DBGrd_Evns.h"
 #include "data/Unit1.h"
 #include "journal/StatusBar.h"
 #include "journal/Unit2.h"
@@ -44,6 +45,19 @@ bool choose(TDBLookupComboBox *box, const QString &text)
     view->setCurrentIndex(view->model()->index(index, box->modelColumn()));
     QTest::keyClick(view, Qt::Key_Return);
     return box->Text() == text;
+}
+
+// Ctrl held, Z and then D pressed while both stay down, all released: real key events on the grid, the restore
+// chord.
+inline void pressRestoreChord(TQZDBGridEh *grid)
+{
+    grid->setFocus();
+    QTest::keyPress(grid, Qt::Key_Control);
+    QTest::keyPress(grid, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyPress(grid, Qt::Key_D, Qt::ControlModifier);
+    QTest::keyRelease(grid, Qt::Key_D, Qt::ControlModifier);
+    QTest::keyRelease(grid, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyRelease(grid, Qt::Key_Control);
 }
 
 // Answers the sign-in window by typing the credentials and pressing Enter, or by its exit button.

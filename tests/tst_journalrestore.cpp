@@ -51,18 +51,6 @@ QList<int> deletedIds(const Journal &j)
                                     "AND id_student = 1 ORDER BY id_mark_mag"));
 }
 
-// Ctrl held, Z and then D pressed while both stay down, all released: real key events on the grid.
-void pressRestoreChord(TQZDBGridEh *grid)
-{
-    grid->setFocus();
-    QTest::keyPress(grid, Qt::Key_Control);
-    QTest::keyPress(grid, Qt::Key_Z, Qt::ControlModifier);
-    QTest::keyPress(grid, Qt::Key_D, Qt::ControlModifier);
-    QTest::keyRelease(grid, Qt::Key_D, Qt::ControlModifier);
-    QTest::keyRelease(grid, Qt::Key_Z, Qt::ControlModifier);
-    QTest::keyRelease(grid, Qt::Key_Control);
-}
-
 // Ticks a row of the restore window by a click on its tick box.
 void clickTick(TForm5 &form, int row)
 {

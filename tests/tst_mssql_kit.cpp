@@ -5,7 +5,8 @@
 #include "app/SignIn.h"
 #include "journal/GridRules.h"
 #include "server/Procedures.h"
-#include "server/TsqlLexer.h"
+#include "server/tsql/TsqlLexer.h"
+#include "tests/support/ClientStatements.h"
 #include "tests/support/TestMain.h"
 
 #include <QDir>
@@ -13,8 +14,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
-using olm::server::tsql::Token;
-using olm::server::tsql::TokenKind;
+using olm::tsql::Token;
+using olm::tsql::TokenKind;
 
 namespace {
 
@@ -157,7 +158,7 @@ QStringList batchesOf(const QString &script)
 QList<Token> significant(const QString &text, QString *error)
 {
     QList<Token> tokens;
-    const auto all = olm::server::tsql::tokenize(text, error);
+    const auto all = olm::tsql::tokenize(text, error);
     if (all) {
         for (const Token &token : *all)
             if (token.isSignificant())
@@ -430,33 +431,6 @@ const Catalog &kit()
     return catalog;
 }
 
-// The client's statement texts as written in its sources: every string literal that starts like a statement.
-struct ClientText {
-    QString file;
-    QString text;
-};
-
-QList<ClientText> clientStatementTexts()
-{
-    static const QRegularExpression literal(QStringLiteral("(?:QStringLiteral|QLatin1String)\\(\"((?:[^\"\\\\]|\\\\.)*)\"\\)"));
-    static const QRegularExpression statement(QStringLiteral(R"(^\s*(select|insert|update|delete|exec|set)\s)"),
-                                              QRegularExpression::CaseInsensitiveOption);
-    QList<ClientText> texts;
-    for (const char *folder : {"app", "data", "journal"}) {
-        const QDir dir(sourcePath(QString::fromLatin1(folder)));
-        for (const QString &name : dir.entryList({QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files)) {
-            const QString source = readText(dir.filePath(name));
-            for (auto it = literal.globalMatch(source); it.hasNext();) {
-                QString text = it.next().captured(1);
-                text.replace(QStringLiteral("\\\""), QStringLiteral("\"")).replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
-                if (statement.match(text).hasMatch())
-                    texts.append({QLatin1String(folder) + QLatin1Char('/') + name, text});
-            }
-        }
-    }
-    return texts;
-}
-
 } // namespace
 
 class TestMssqlKit : public QObject {
@@ -487,7 +461,7 @@ void TestMssqlKit::scriptsLexAndKeepBatchRules()
         QVERIFY2(text.startsWith(QLatin1String("-- ")), qPrintable(file + QStringLiteral(" has no header comment")));
         QVERIFY2(readme.contains(QFileInfo(file).fileName()), qPrintable(file + QStringLiteral(" is not in README.md")));
         QString error;
-        QVERIFY2(olm::server::tsql::tokenize(text, &error), qPrintable(file + QStringLiteral(": ") + error));
+        QVERIFY2(olm::tsql::tokenize(text, &error), qPrintable(file + QStringLiteral(": ") + error));
     }
     QVERIFY2(kit().problems.isEmpty(), qPrintable(kit().problems.join(QLatin1Char('\n'))));
 }
@@ -598,7 +572,7 @@ void TestMssqlKit::proceduresMatchEmbeddedServer()
 
 void TestMssqlKit::clientStatementsLexAndNameKitObjects()
 {
-    QList<ClientText> texts = clientStatementTexts();
+    QList<ClientText> texts = clientStatementTexts(QStringLiteral(OLM_SOURCE_DIR));
     QVERIFY2(texts.size() >= 15, qPrintable(QStringLiteral("only %1 statement texts found").arg(texts.size())));
     // Whole statements as the client builds them, quotes in the values included.
     texts.append({QStringLiteral("getUserStatement"),
@@ -615,7 +589,7 @@ void TestMssqlKit::clientStatementsLexAndNameKitObjects()
         QString error;
         QString text = client.text;
         // A piece that opens a quoted value ends where the value is appended.
-        if (!olm::server::tsql::tokenize(text, &error) && text.endsWith(QLatin1Char('\'')))
+        if (!olm::tsql::tokenize(text, &error) && text.endsWith(QLatin1Char('\'')))
             text += QStringLiteral("v'");
         error.clear();
         const QList<Token> tokens = significant(text, &error);

@@ -1,9 +1,11 @@
 // Servers through Qt's ODBC driver. Statements run as given with their time-out set on the statement;
 // procedures run through the ODBC call escape, or on SQL Server in a batch that selects the return value
-// last. Nothing a call sends outlives the call on the connection.
+// last. On PostgreSQL every statement and call is first translated from T-SQL, and procedures are functions
+// called with "select * from". Nothing a call sends outlives the call on the connection.
 #include "OdbcBackend.h"
 
 #include "OdbcConnectionString.h"
+#include "PostgresStatements.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -14,6 +16,7 @@
 #include <QSqlResult>
 
 #include <limits>
+#include <memory>
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
@@ -46,9 +49,26 @@ void setStatementTimeout(const QSqlQuery &query, int seconds)
                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds > 0 ? seconds : 0)), 0);
 }
 
+/// A last result set of exactly one column named RETURN_VALUE is the procedure's return value, not its rows.
+void takeReturnValue(olm::dataset::Outcome &outcome)
+{
+    if (!outcome.ok || outcome.resultSets.empty())
+        return;
+    const olm::dataset::ResultSet &last = outcome.resultSets.back();
+    if (last.columns.size() == 1 && last.columns.front().name == QLatin1String("RETURN_VALUE")) {
+        if (!last.rows.empty())
+            outcome.returnValue = last.rows.front().value(0);
+        outcome.resultSets.pop_back();
+    }
+}
+
 class OdbcBackend : public DbBackend {
 public:
-    explicit OdbcBackend(const QString &name) : m_name(name) {}
+    OdbcBackend(const QString &name, bool postgres) : m_name(name)
+    {
+        if (postgres)
+            m_postgres = std::make_unique<olm::odbc::PostgresStatements>([this] { return postgresDateColumns(); });
+    }
     ~OdbcBackend() override
     {
         {
@@ -60,11 +80,28 @@ public:
 
     olm::dataset::Outcome execute(const QString &statement, const QVariantList &params, int timeoutSeconds) override
     {
-        return run(statement, params, timeoutSeconds, false);
+        if (!m_postgres)
+            return run(statement, params, timeoutSeconds, false);
+        QString error;
+        const auto translated = m_postgres->translate(statement, params, &error);
+        if (!translated)
+            return olm::dataset::Outcome::failure(error);
+        if (translated->kind == olm::odbc::PostgresStatement::Kind::Nothing)
+            return {};
+        olm::dataset::Outcome outcome = run(translated->text, translated->params, timeoutSeconds, false);
+        if (translated->kind == olm::odbc::PostgresStatement::Kind::Call)
+            takeReturnValue(outcome);
+        return outcome;
     }
 
     olm::dataset::Outcome callProcedure(const QString &name, const QVariantList &args, int timeoutSeconds) override
     {
+        if (m_postgres) {
+            olm::dataset::Outcome outcome = run(olm::odbc::PostgresStatements::callText(name, args.size()), args,
+                                                timeoutSeconds, false);
+            takeReturnValue(outcome);
+            return outcome;
+        }
         // "NAME;1" keeps its group number outside the quotes; only SQL Server numbers procedures.
         const qsizetype semicolon = name.indexOf(QLatin1Char(';'));
         QString procedure = quoteIdentifier(semicolon < 0 ? name : name.left(semicolon));
@@ -83,14 +120,7 @@ public:
         const QString batch = QLatin1String("DECLARE @RETURN_VALUE int; EXEC @RETURN_VALUE = ") + procedure
             + QLatin1Char(' ') + marks.join(QLatin1String(", ")) + QLatin1String("; SELECT @RETURN_VALUE AS [RETURN_VALUE]");
         olm::dataset::Outcome outcome = run(batch, args, timeoutSeconds, false);
-        if (outcome.ok && !outcome.resultSets.empty()) {
-            const olm::dataset::ResultSet &last = outcome.resultSets.back();
-            if (last.columns.size() == 1 && last.columns.front().name == QLatin1String("RETURN_VALUE")) {
-                if (!last.rows.empty())
-                    outcome.returnValue = last.rows.front().value(0);
-                outcome.resultSets.pop_back();
-            }
-        }
+        takeReturnValue(outcome);
         return outcome;
     }
 
@@ -107,6 +137,20 @@ public:
 
 private:
     QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
+
+    // The database's date and date-time columns, for the date literals of T-SQL texts.
+    QHash<QString, bool> postgresDateColumns()
+    {
+        QHash<QString, bool> columns;
+        const olm::dataset::Outcome outcome = run(QStringLiteral(
+            "SELECT lower(column_name), data_type = 'date' FROM information_schema.columns "
+            "WHERE table_schema = current_schema() AND (data_type = 'date' OR data_type LIKE 'timestamp%')"),
+            {}, 30, false);
+        if (const olm::dataset::ResultSet *result = outcome.ok ? outcome.firstResult() : nullptr)
+            for (const QVariantList &row : result->rows)
+                columns.insert(row.value(0).toString(), row.value(1).toBool());
+        return columns;
+    }
     bool isSqlServer() const { return database().driver()->dbmsType() == QSqlDriver::MSSqlServer; }
 
     /// withReturnValue: the first '?' is the call escape's return value, bound for output.
@@ -164,6 +208,7 @@ private:
     }
 
     QString m_name;
+    std::unique_ptr<olm::odbc::PostgresStatements> m_postgres; ///< set on PostgreSQL
 };
 
 bool servesOdbc(const TConnectionString &connection)
@@ -184,7 +229,7 @@ std::unique_ptr<DbBackend> openOdbc(const TConnectionString &connection, QString
             db.setDatabaseName(olm::odbc::odbcConnectionString(connection));
             db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(loginTimeoutSeconds));
             if (db.open())
-                return std::make_unique<OdbcBackend>(name);
+                return std::make_unique<OdbcBackend>(name, splitDataSource(connection.dataSource()).postgres);
             if (error)
                 *error = odbcErrorText(db.lastError());
         }

@@ -1,4 +1,5 @@
-// The OLE DB keys the client writes, in the keys FreeTDS, Microsoft's drivers and others read.
+// The OLE DB keys the client writes, in the keys FreeTDS, Microsoft's drivers, PostgreSQL's driver and others
+// read.
 #include "OdbcConnectionString.h"
 
 #include "OdbcDrivers.h"
@@ -34,12 +35,21 @@ QString odbcConnectionString(const TConnectionString &connection)
     QString driver = connection.value(QStringLiteral("Driver"));
     if (driver.isEmpty())
         driver = qEnvironmentVariable(driverVariable);
+    if (splitDataSource(connection.dataSource()).postgres)
+        return odbcConnectionString(connection, choosePostgresDriver(driver));
     return odbcConnectionString(connection, chooseDriver(driver));
 }
 
 QString odbcConnectionString(const TConnectionString &connection, const QString &driver)
 {
     const DataSourceParts source = splitDataSource(connection.dataSource());
+    if (source.postgres) {
+        // Booleans as the bit values they are, not as the characters '1' and '0'.
+        return attribute("Driver", driver) + attribute("Server", source.host)
+            + attribute("Port", source.port.isEmpty() ? QStringLiteral("5432") : source.port)
+            + attribute("Database", connection.catalog()) + attribute("UID", connection.userId())
+            + attribute("PWD", connection.password()) + QLatin1String("BoolsAsChar=0;");
+    }
     QString server = source.host;
     if (!source.instance.isEmpty())
         server += QLatin1Char('\\') + source.instance;

@@ -68,6 +68,11 @@ QString chooseDriver(const QString &override)
 #endif
 }
 
+QString choosePostgresDriver(const QString &override)
+{
+    return override.trimmed().isEmpty() ? QStringLiteral("PostgreSQL Unicode") : override.trimmed();
+}
+
 bool isMicrosoftDriver(const QString &driver)
 {
     return !newestSqlServerDriver({driver}).isEmpty();

@@ -1,5 +1,5 @@
-// Which ODBC driver reaches SQL Server: the administrator's choice, else the newest Microsoft driver
-// installed (Windows) or FreeTDS (elsewhere).
+// Which ODBC driver reaches the server: the administrator's choice, else for SQL Server the newest Microsoft
+// driver installed (Windows) or FreeTDS (elsewhere), for PostgreSQL its own Unicode driver.
 #pragma once
 
 #include <QString>
@@ -17,6 +17,8 @@ QStringList installedDrivers();
 QString newestSqlServerDriver(const QStringList &installed);
 /// The driver to use: override when not empty, else the platform's choice.
 QString chooseDriver(const QString &override);
+/// The driver for a PostgreSQL server: override when not empty, else "PostgreSQL Unicode".
+QString choosePostgresDriver(const QString &override);
 /// Microsoft's own drivers (which take the port after a comma and encrypt by default).
 bool isMicrosoftDriver(const QString &driver);
 

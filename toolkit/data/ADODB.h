@@ -9,6 +9,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 
 #include <memory>
@@ -124,6 +125,9 @@ private:
     QStringList keyFieldNames() const;
     QPointer<TADOConnection> m_connection;
     QHash<QString, olm::dataset::ColumnInfo> m_columns;   // by lower-case name, as the last fetch reported
+    /// The update table's columns as the server listed them, when no result column names a base table.
+    QString m_listedTable;
+    QSet<QString> m_listedColumns;
 };
 
 class TADOQuery : public TCustomADODataSet {

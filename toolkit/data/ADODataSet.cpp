@@ -137,6 +137,7 @@ TFetchedRows TCustomADODataSet::resultRows(olm::dataset::Outcome &outcome)
         privateData()->fail(QStringLiteral("CommandText does not return a result set"));
     TFetchedRows rows;
     m_columns.clear();
+    m_listedTable.clear();
     QString identityTable;
     QSet<QString> tables;
     for (const olm::dataset::ColumnInfo &column : std::as_const(result->columns)) {
@@ -192,6 +193,7 @@ void TCustomADODataSet::writeRow(TRowChange &change)
     if (target.table.isEmpty())
         privateData()->fail(QStringLiteral("The rows name no table to write back to"));
     target.keyFields = keyFieldNames();
+    bool baseTableNamed = false;
     for (const olm::dataset::ColumnInfo &column : std::as_const(m_columns)) {
         if (column.autoIncrement && target.identityField.isEmpty())
             target.identityField = column.name;
@@ -199,6 +201,17 @@ void TCustomADODataSet::writeRow(TRowChange &change)
             target.readOnly.insert(column.name.toLower());
         if (column.baseTable.compare(target.table, Qt::CaseInsensitive) == 0)
             target.tableColumns.insert(column.name.toLower());
+        baseTableNamed = baseTableNamed || !column.baseTable.isEmpty();
+    }
+    // Rows of a procedure name no table: the table itself says which fields it holds, so that lookup
+    // columns of the result are not written to it.
+    if (!baseTableNamed) {
+        if (m_listedTable.compare(target.table, Qt::CaseInsensitive) != 0) {
+            const QStringList listed = connectionOrFail().backend().tableColumns(target.table, CommandTimeout);
+            m_listedColumns = QSet<QString>(listed.cbegin(), listed.cend());
+            m_listedTable = target.table;
+        }
+        target.tableColumns = m_listedColumns;
     }
     target.quote = [&backend = connectionOrFail().backend()](const QString &name) { return backend.quoteIdentifier(name); };
     SqlStatement statement;

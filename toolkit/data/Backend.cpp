@@ -81,8 +81,12 @@ DataSourceParts splitDataSource(const QString &dataSource)
         source.port = server.mid(comma + 1).trimmed();
         server = server.left(comma).trimmed();
     }
-    if (server.startsWith(QLatin1String("tcp:"), Qt::CaseInsensitive))
+    if (server.startsWith(QLatin1String("tcp:"), Qt::CaseInsensitive)) {
         server = server.mid(4);
+    } else if (server.startsWith(QLatin1String("pg:"), Qt::CaseInsensitive)) {
+        server = server.mid(3).trimmed();
+        source.postgres = true;
+    }
     if (const qsizetype backslash = server.indexOf(QLatin1Char('\\')); backslash >= 0) {
         source.instance = server.mid(backslash + 1).trimmed();
         server = server.left(backslash).trimmed();

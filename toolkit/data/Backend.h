@@ -6,11 +6,13 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 
 #include <memory>
 
-/// A Data Source taken apart: "[tcp:]host[\instance][,port]", or the word "embedded" (any case).
+/// A Data Source taken apart: "[tcp:]host[\instance][,port]", "pg:host[,port]" for PostgreSQL, or the word
+/// "embedded" (any case).
 struct DataSourceParts {
     /// The server's host; "localhost" for "." and "(local)", which name this machine.
     QString host;
@@ -20,6 +22,8 @@ struct DataSourceParts {
     QString port;
     /// No server at all: the embedded one.
     bool embedded = false;
+    /// A PostgreSQL server ("pg:").
+    bool postgres = false;
 };
 DataSourceParts splitDataSource(const QString &dataSource);
 
@@ -58,6 +62,9 @@ public:
                                                 int timeoutSeconds) = 0;
     /// A table or column name quoted as this server reads it: "[name]" unless the server wants otherwise.
     virtual QString quoteIdentifier(const QString &name) const;
+    /// The lower-case names of a table's columns, for writing back rows whose result set names no base table;
+    /// empty when the table cannot be read.
+    virtual QStringList tableColumns(const QString &table, int timeoutSeconds);
 };
 
 /// A kind of backend the program ships: which connection strings it serves and how it opens one.

@@ -22,6 +22,18 @@ QString DbBackend::quoteIdentifier(const QString &name) const
     return olm::dataset::quoteIdentifier(name);
 }
 
+QStringList DbBackend::tableColumns(const QString &table, int timeoutSeconds)
+{
+    // Every server answers a query that selects no row with the table's columns.
+    const olm::dataset::Outcome outcome
+        = execute(QLatin1String("SELECT * FROM ") + quoteIdentifier(table) + QLatin1String(" WHERE 1 = 0"), {}, timeoutSeconds);
+    QStringList names;
+    if (const olm::dataset::ResultSet *result = outcome.ok ? outcome.firstResult() : nullptr)
+        for (const olm::dataset::ColumnInfo &column : result->columns)
+            names.append(column.name.toLower());
+    return names;
+}
+
 void registerBackend(const BackendKind &kind)
 {
     for (BackendKind &known : registeredKinds())

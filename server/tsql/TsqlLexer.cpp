@@ -3,7 +3,7 @@
 
 #include <QStringList>
 
-namespace olm::server::tsql {
+namespace olm::tsql {
 
 namespace {
 
@@ -166,4 +166,4 @@ std::optional<QList<Token>> tokenize(const QString &text, QString *error)
     return tokens;
 }
 
-} // namespace olm::server::tsql
+} // namespace olm::tsql

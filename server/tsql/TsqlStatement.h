@@ -7,7 +7,7 @@
 
 #include <vector>
 
-namespace olm::server::tsql {
+namespace olm::tsql {
 
 QString syntaxNear(const QString &text);
 
@@ -42,7 +42,11 @@ private:
 
 /// EXEC [@status =] name[;n] arguments: the call; '?' arguments take params in order.
 std::optional<Translated> readExec(const Statement &statement, const QVariantList &params, QString *error);
-/// The SQLite text of a SELECT/INSERT/UPDATE/DELETE: TOP, dbo., N'', bracket escapes, ISNULL/LEN and date literals.
-std::optional<QString> rewriteSql(const Statement &statement, const FrontContext &context, QString *error);
+/// The same EXEC as PostgreSQL's "select * from name(arguments)", '?' markers kept in place.
+std::optional<Translated> postgresCall(const Statement &statement, QString *error);
+/// The text of a SELECT/INSERT/UPDATE/DELETE in the context's dialect: TOP, dbo., N'', names, functions and
+/// date literals; on PostgreSQL *parameterOrder says which client value each '?' takes (Translated).
+std::optional<QString> rewriteSql(const Statement &statement, const FrontContext &context, QList<int> *parameterOrder,
+                                  QString *error);
 
-} // namespace olm::server::tsql
+} // namespace olm::tsql

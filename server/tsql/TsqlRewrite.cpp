@@ -1,14 +1,14 @@
-// The T-SQL front's rewriting of statements into SQLite's dialect: TOP, dbo., N'' literals, parameter
-// numbers, and date literals read in the session's DATEFORMAT.
+// The T-SQL front's rewriting of statements into the target dialect (SQLite or PostgreSQL): TOP, dbo., N''
+// literals, names, functions, parameter markers, and date literals read in the session's DATEFORMAT.
 #include "TsqlStatement.h"
 
-#include "DateText.h"
+#include "server/DateText.h"
 #include "text/SingleQuotes.h"
 
 #include <QSet>
 #include <QStringList>
 
-namespace olm::server::tsql {
+namespace olm::tsql {
 
 namespace {
 
@@ -19,10 +19,48 @@ bool isComparison(const Token &t)
     return t.kind == TokenKind::Symbol && ops.contains(t.text);
 }
 
+// Words PostgreSQL reserves (also those allowed only as function or type names): as names they are quoted.
+bool isPostgresReserved(const QString &lower)
+{
+    static const QSet<QString> words = [] {
+        QSet<QString> set;
+        for (const char *word :
+             {"all", "analyse", "analyze", "and", "any", "array", "as", "asc", "asymmetric", "authorization", "binary",
+              "both", "case", "cast", "check", "collate", "collation", "column", "concurrently", "constraint", "create",
+              "cross", "current_catalog", "current_date", "current_role", "current_schema", "current_time",
+              "current_timestamp", "current_user", "default", "deferrable", "desc", "distinct", "do", "else", "end",
+              "except", "false", "fetch", "for", "foreign", "freeze", "from", "full", "grant", "group", "having",
+              "ilike", "in", "initially", "inner", "intersect", "into", "is", "isnull", "join", "lateral", "leading",
+              "left", "like", "limit", "localtime", "localtimestamp", "natural", "not", "notnull", "null", "offset",
+              "on", "only", "or", "order", "outer", "overlaps", "placing", "primary", "references", "returning",
+              "right", "select", "session_user", "similar", "some", "symmetric", "table", "tablesample", "then", "to",
+              "trailing", "true", "union", "unique", "user", "using", "variadic", "verbose", "when", "where",
+              "window", "with"})
+            set.insert(QLatin1String(word));
+        return set;
+    }();
+    return words.contains(lower);
+}
+
+bool isPlainPostgresName(const QString &name)
+{
+    if (name.isEmpty() || !(name.at(0).isLower() || name.at(0) == QLatin1Char('_')))
+        return false;
+    for (const QChar c : name)
+        if (!(c.isLower() || c.isDigit() || c == QLatin1Char('_')))
+            return false;
+    return true;
+}
+
+QString quotedPostgresName(const QString &name)
+{
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
 class SqlRewriter {
 public:
     SqlRewriter(const Statement &s, const FrontContext &context, QString *error)
-        : m_s(s), m_context(context), m_error(error)
+        : m_s(s), m_context(context), m_error(error), m_postgres(context.dialect == Dialect::PostgreSQL)
     {
         for (const Token &t : s.tokens())
             m_out.append(t.text);
@@ -32,11 +70,19 @@ public:
     std::optional<QString> rewrite()
     {
         numberParameters();
+        if (m_postgres)
+            collectAliases();
         for (int k = 0; k < m_s.count(); ++k) {
             const Token &t = m_s.at(k);
             if (t.isIdentifier() && t.name().compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0
                 && m_s.at(k + 1).isSymbol(".") && m_s.at(k + 2).isIdentifier())
                 dropSchema(k);
+            else if (m_postgres && t.kind == TokenKind::Word && m_s.at(k + 1).isSymbol("(") && !m_s.at(k - 1).isSymbol("."))
+                renamePostgresFunction(k);
+            else if (m_postgres && t.isIdentifier())
+                set(k, postgresIdentifier(k));
+            else if (m_postgres && t.isSymbol("+") && (isText(m_s.at(k - 1)) || isText(m_s.at(k + 1))))
+                set(k, QStringLiteral("||")); // T-SQL joins texts with +
             else if (t.kind == TokenKind::Bracketed && t.name().contains(QLatin1Char(']')))
                 set(k, QLatin1Char('"') + t.name().replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"'));
             else if (t.kind == TokenKind::NString)
@@ -53,10 +99,39 @@ public:
         QString sql;
         for (qsizetype i = 0; i < m_out.size(); ++i)
             sql += m_before.at(i) + m_out.at(i);
-        return sql + m_after;
+        sql += m_after;
+        return m_postgres ? plainMarkers(sql) : sql;
     }
 
+    QList<int> parameterOrder() const { return m_parameterOrder; }
+
 private:
+    // PostgreSQL's driver takes '?' in the order of the text: the numbers go, and the order they had is kept
+    // when TOP moved a marker.
+    QString plainMarkers(const QString &sql)
+    {
+        QString error;
+        const auto tokens = tokenize(sql, &error);
+        if (!tokens)
+            return sql;
+        QString result;
+        QList<int> order;
+        bool moved = false;
+        for (const Token &t : *tokens) {
+            if (t.kind == TokenKind::Parameter && t.text.size() > 1 && t.text.at(0) == QLatin1Char('?')) {
+                order.append(t.text.mid(1).toInt() - 1);
+                moved = moved || order.last() != order.size() - 1;
+                result += QLatin1Char('?');
+            } else {
+                result += t.text;
+            }
+        }
+        if (moved)
+            m_parameterOrder = order;
+        return result;
+    }
+
+    static bool isText(const Token &t) { return t.kind == TokenKind::String || t.kind == TokenKind::NString; }
     void set(int k, const QString &text) { m_out[m_s.tokenIndex(k)] = text; }
     QString current(int k) const { return m_out.at(m_s.tokenIndex(k)); }
 
@@ -72,6 +147,8 @@ private:
                 continue;
             if (t.text == QLatin1String("?"))
                 set(k, QStringLiteral("?%1").arg(++number));
+            else if (m_postgres)
+                continue; // only '?' marks a value there; ":text" after ':' is a cast
             else if (t.text.startsWith(QLatin1Char('?')))
                 number = qMax(number, t.text.mid(1).toInt());
             else if (!named.contains(t.text)) {
@@ -99,6 +176,70 @@ private:
         const auto it = names.find(m_s.at(k).text.toLower());
         if (it != names.end())
             set(k, it.value());
+    }
+
+    // -- PostgreSQL names --
+
+    // The opening parenthesis of the group position k stands in, or -1.
+    int enclosingParenthesis(int k) const
+    {
+        int depth = 0;
+        for (int j = k - 1; j >= 0; --j) {
+            if (m_s.at(j).isSymbol(")"))
+                ++depth;
+            else if (m_s.at(j).isSymbol("(") && depth-- == 0)
+                return j;
+        }
+        return -1;
+    }
+
+    // "x AS name" outside CAST/CONVERT names a column or table: the name keeps its spelling.
+    bool isAlias(int k) const
+    {
+        if (!m_s.at(k - 1).isWord("AS") || !m_s.at(k).isIdentifier())
+            return false;
+        const int open = enclosingParenthesis(k - 1);
+        const Token &function = m_s.at(open - 1);
+        return open < 0 || !(function.isWord("CAST") || function.isWord("CONVERT") || function.isWord("TRY_CAST"));
+    }
+
+    void collectAliases()
+    {
+        for (int k = 1; k < m_s.count(); ++k) {
+            if (!isAlias(k))
+                continue;
+            const QString name = m_s.at(k).name();
+            if (name != name.toLower())
+                m_aliases.insert(name.toLower(), name);
+        }
+    }
+
+    QString postgresIdentifier(int k) const
+    {
+        const Token &t = m_s.at(k);
+        const QString name = t.name();
+        if (!m_s.at(k - 1).isSymbol(".")) {
+            const auto alias = m_aliases.constFind(name.toLower());
+            if (alias != m_aliases.cend())
+                return quotedPostgresName(alias.value());
+        }
+        // A bare word may be a keyword: folded, never quoted.
+        return t.kind == TokenKind::Word ? name.toLower() : postgresName(name);
+    }
+
+    void renamePostgresFunction(int k)
+    {
+        static const QHash<QString, QString> names{{QStringLiteral("isnull"), QStringLiteral("coalesce")},
+                                                   {QStringLiteral("len"), QStringLiteral("length")},
+                                                   {QStringLiteral("getdate"), QStringLiteral("localtimestamp")}};
+        const QString lower = m_s.at(k).text.toLower();
+        const auto it = names.find(lower);
+        set(k, it == names.end() ? lower : it.value());
+        // GETDATE() is a call; LOCALTIMESTAMP is a value.
+        if (lower == QLatin1String("getdate") && m_s.at(k + 2).isSymbol(")")) {
+            set(k + 1, QString());
+            set(k + 2, QString());
+        }
     }
 
     bool rewriteTop(int k)
@@ -237,12 +378,12 @@ private:
             std::optional<bool> dateOnly = inserted.contains(k) ? std::optional<bool>(inserted.value(k)) : comparedColumn(k);
             if (!dateOnly)
                 continue;
-            const auto stamp = parseDateLiteral(t.stringValue(), m_context.dateOrder);
+            const auto stamp = olm::server::parseDateLiteral(t.stringValue(), m_context.dateOrder);
             if (!stamp) {
                 *m_error = QStringLiteral("Conversion failed when converting date and/or time from character string.");
                 return false;
             }
-            set(k, olm::text::singleQuotedLiteral(*dateOnly ? storedDate(stamp->date()) : storedDateTime(*stamp)));
+            set(k, olm::text::singleQuotedLiteral(*dateOnly ? olm::server::storedDate(stamp->date()) : olm::server::storedDateTime(*stamp)));
         }
         return true;
     }
@@ -253,13 +394,27 @@ private:
     QStringList m_out;          // text of every token after rewriting
     QStringList m_before;       // inserted before a token
     QString m_after;            // appended at the end
+    const bool m_postgres;
+    QHash<QString, QString> m_aliases; // lower case -> the spelling of an alias that is not all lower case
+    QList<int> m_parameterOrder;
 };
 
 } // namespace
 
-std::optional<QString> rewriteSql(const Statement &statement, const FrontContext &context, QString *error)
+std::optional<QString> rewriteSql(const Statement &statement, const FrontContext &context, QList<int> *parameterOrder,
+                                  QString *error)
 {
-    return SqlRewriter(statement, context, error).rewrite();
+    SqlRewriter rewriter(statement, context, error);
+    auto sql = rewriter.rewrite();
+    if (sql && parameterOrder)
+        *parameterOrder = rewriter.parameterOrder();
+    return sql;
 }
 
-} // namespace olm::server::tsql
+QString postgresName(const QString &name)
+{
+    const QString lower = name.toLower();
+    return isPlainPostgresName(lower) && !isPostgresReserved(lower) ? lower : quotedPostgresName(lower);
+}
+
+} // namespace olm::tsql

@@ -7,7 +7,7 @@
 
 #include <optional>
 
-namespace olm::server::tsql {
+namespace olm::tsql {
 
 enum class TokenKind {
     Space,       ///< blanks and line breaks
@@ -40,4 +40,4 @@ struct Token {
 std::optional<QList<Token>> tokenize(const QString &text, QString *error);
 
 
-} // namespace olm::server::tsql
+} // namespace olm::tsql

@@ -1,12 +1,12 @@
 // The T-SQL front: tells SET options, EXEC calls and statements apart, and reads the SET options itself.
 #include "TsqlFront.h"
 
-#include "DateText.h"
+#include "server/DateText.h"
 #include "TsqlStatement.h"
 
 #include <QStringList>
 
-namespace olm::server::tsql {
+namespace olm::tsql {
 
 QString syntaxNear(const QString &text)
 {
@@ -40,7 +40,7 @@ std::optional<Translated> readSet(const Statement &s, QString *error)
                                    QStringLiteral("CONCAT_NULL_YIELDS_NULL"), QStringLiteral("ARITHABORT"),
                                    QStringLiteral("XACT_ABORT")};
     if (result.option == QLatin1String("DATEFORMAT")) {
-        if (!isDateOrder(result.value)) {
+        if (!olm::server::isDateOrder(result.value)) {
             *error = QStringLiteral("'%1' is not a valid DATEFORMAT; use dmy, mdy, ymd, ydm, myd or dym.").arg(result.value);
             return std::nullopt;
         }
@@ -73,15 +73,15 @@ std::optional<Translated> translate(const QString &text, const QVariantList &par
     if (first.isWord("SET") && statement.at(1).kind == TokenKind::Word)
         return readSet(statement, error);
     if (first.isWord("EXEC") || first.isWord("EXECUTE"))
-        return readExec(statement, params, error);
-    auto sql = rewriteSql(statement, context, error);
+        return context.dialect == Dialect::PostgreSQL ? postgresCall(statement, error) : readExec(statement, params, error);
+    Translated result;
+    auto sql = rewriteSql(statement, context, &result.parameterOrder, error);
     if (!sql)
         return std::nullopt;
-    Translated result;
     result.kind = Translated::Kind::Sql;
     result.sql = *sql;
     result.verb = first.kind == TokenKind::Word ? first.text.toUpper() : first.text;
     return result;
 }
 
-} // namespace olm::server::tsql
+} // namespace olm::tsql
