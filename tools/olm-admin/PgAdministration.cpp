@@ -66,6 +66,9 @@ std::optional<int> runOnPostgres(const AdminCommand &command, const QStringList 
             return fail(err, QStringLiteral("--pg-user goes with a PostgreSQL database written pg:HOST[,PORT]/DATABASE."));
         return std::nullopt;
     }
+    if (command.name == QLatin1String("query") && (line->has("--login") || line->has("--password")))
+        return fail(err, QStringLiteral("On PostgreSQL, query runs as --pg-user; to try a user's rights, SET ROLE to its "
+                                        "database login in psql."));
     const auto target = parsePgTarget(database, &error);
     if (!target)
         return fail(err, error);

@@ -210,9 +210,6 @@ int runPgQueryCommand(PgConnection &connection, const CommandLine &line, QTextSt
 {
     if (line.words.size() != 2)
         return fail(err, QStringLiteral("query needs one database and one statement."));
-    if (line.has("--login") || line.has("--password"))
-        return fail(err, QStringLiteral("On PostgreSQL, query runs as --pg-user; to try a user's rights, SET ROLE to its "
-                                        "database login in psql."));
     QString error;
     const auto result = connection.run(line.words.at(1), {}, &error);
     if (!result)
