@@ -1,6 +1,7 @@
 // olm-admin's connection to a PostgreSQL deployment through QODBC and the PostgreSQL ODBC driver.
 #include "PgConnection.h"
 
+#include "backends/odbc/OdbcDrivers.h"
 #include "toolkit/data/Backend.h"
 
 #include <QAtomicInt>
@@ -100,7 +101,9 @@ std::unique_ptr<PgConnection> PgConnection::open(const PgTarget &target, const Q
     const QString name = QStringLiteral("olm-admin-pg-%1").arg(counter.fetchAndAddRelaxed(1));
     std::unique_ptr<PgConnection> connection(new PgConnection(name));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
-    const QString driver = qEnvironmentVariable("OLM_ODBC_DRIVER", QStringLiteral("PostgreSQL Unicode"));
+    QString driver = qEnvironmentVariable(odbc::driverVariable);
+    if (driver.isEmpty())
+        driver = QStringLiteral("PostgreSQL Unicode");
     // No PWD: libpq takes the password from PGPASSWORD or ~/.pgpass, so it never shows in a process list. The
     // driver takes Server and Database as written (parsePgTarget lets no ';', brace or blank into them).
     db.setDatabaseName(QStringLiteral("Driver=%1;Server=%2;Port=%3;Database=%4;UID=%5;")
