@@ -5,6 +5,7 @@
 #include "CommandLine.h"
 #include "CommandTable.h"
 #include "HelpText.h"
+#include "PgAdministration.h"
 
 #include "OlmVersion.h"
 
@@ -94,6 +95,8 @@ int runAdminCommand(const QStringList &arguments, QTextStream &out, QTextStream 
     QString error;
     if (!readCommandLine(rest, command->valueOptions(), command->flagOptions(), &error))
         return fail(err, QStringLiteral("%1: %2 olm-admin help %1 lists its options.").arg(command->name, error));
+    if (const auto code = runOnPostgres(*command, rest, out, err))
+        return *code;
     return command->run(rest, out, err);
 }
 

@@ -10,6 +10,8 @@ namespace {
 QList<AdminCommand> buildCommandTable()
 {
     using S = QStringList;
+    const CommandOption pgUser{QStringLiteral("--pg-user"), QStringLiteral("U"),
+                               QStringLiteral("on a pg: database, sign in as U")};
     QList<AdminCommand> commands;
     commands.append({QStringLiteral("init"), QStringLiteral("create a database and the client's settings file"),
                      S{QStringLiteral("init DIR [--demo] [--catalog NAME] [--force]")},
@@ -105,7 +107,8 @@ QList<AdminCommand> buildCommandTable()
                      {{QStringLiteral("--password"), QStringLiteral("P"), QStringLiteral("the password the user types")},
                       {QStringLiteral("--read-only"), {}, QStringLiteral("add a reader instead of an editor")},
                       {QStringLiteral("--message"), QStringLiteral("TEXT"), QStringLiteral("what a blocked user is told")},
-                      {QStringLiteral("--none"), {}, QStringLiteral("with groups: leave the user no groups")}},
+                      {QStringLiteral("--none"), {}, QStringLiteral("with groups: leave the user no groups")},
+                      pgUser},
                      runUserCommand});
     commands.append({QStringLiteral("config"), QStringLiteral("show or set the database's settings for clients"),
                      S{QStringLiteral("config show DB"), QStringLiteral("config set current-program NAME DB")},
@@ -129,7 +132,8 @@ QList<AdminCommand> buildCommandTable()
                       {QStringLiteral("--login"), QStringLiteral("L"), QStringLiteral("only what this login changed")},
                       {QStringLiteral("--since"), QStringLiteral("DATE"),
                        QStringLiteral("only from this time on: YYYY-MM-DD or YYYY-MM-DD HH:MM")},
-                      {QStringLiteral("--raw"), {}, QStringLiteral("every entry as stored, tab-separated")}},
+                      {QStringLiteral("--raw"), {}, QStringLiteral("every entry as stored, tab-separated")},
+                      pgUser},
                      runLogCommand});
     commands.append({QStringLiteral("audit"), QStringLiteral("print the server's audit trail"),
                      S{QStringLiteral("audit show DB [--row ID] [--login L] [--since DATE]")},
@@ -138,14 +142,16 @@ QList<AdminCommand> buildCommandTable()
                      {{QStringLiteral("--row"), QStringLiteral("ID"), QStringLiteral("only the changes of this journal row")},
                       {QStringLiteral("--login"), QStringLiteral("L"), QStringLiteral("only what this login did")},
                       {QStringLiteral("--since"), QStringLiteral("DATE"),
-                       QStringLiteral("only from this time on: YYYY-MM-DD or YYYY-MM-DD HH:MM")}},
+                       QStringLiteral("only from this time on: YYYY-MM-DD or YYYY-MM-DD HH:MM")},
+                      pgUser},
                      runAuditCommand});
     commands.append({QStringLiteral("query"), QStringLiteral("run one statement and print its results"),
                      S{QStringLiteral("query DB STATEMENT [--login L --password P]")},
                      S{QStringLiteral("Runs one T-SQL statement as the administrator, or as a sign-in's database login "
                                       "with its rights, and prints each result as tab-separated rows under a header.")},
                      {{QStringLiteral("--login"), QStringLiteral("L"), QStringLiteral("run with this database login's rights")},
-                      {QStringLiteral("--password"), QStringLiteral("P"), QStringLiteral("its password")}},
+                      {QStringLiteral("--password"), QStringLiteral("P"), QStringLiteral("its password")},
+                      pgUser},
                      runQueryCommand});
     return commands;
 }

@@ -50,6 +50,11 @@ QStringList toolDescription()
     return {QStringLiteral("olm-admin sets up and administers the embedded database of the marks journal client "
                            "OLM 16 and writes the client's settings file. DB is the path of a database file, such as "
                            "Data/olm.sqlite beside the client's executable."),
+            QStringLiteral("user, log, audit and query also work on a PostgreSQL deployment: DB is then written "
+                           "pg:HOST[,PORT]/DATABASE (port 5432 unless given), the tool signs in as --pg-user (PGUSER "
+                           "unless given, else your own login), a member of olm_admin, and libpq takes the password "
+                           "from PGPASSWORD or ~/.pgpass. There log show prints the entries as stored, as --raw does, "
+                           "and query runs PostgreSQL's own SQL. The other commands work on database files only."),
             QStringLiteral("Options go anywhere after the command; \"--\" ends them, for words that start with a dash. "
                            "Every failure prints a message on standard error and ends with exit status 1.")};
 }
