@@ -154,19 +154,17 @@ int runAuditCommand(const QStringList &arguments, QTextStream &out, QTextStream 
         return fail(err, QStringLiteral("audit needs show and one database."));
     server::AuditFilter filter;
     if (line->has("--row")) {
-        bool ok = false;
-        filter.rowId = line->value("--row").toLongLong(&ok);
-        if (!ok)
-            return fail(err, QStringLiteral("'%1' is not a row id.").arg(line->value("--row")));
+        const auto id = readRowId(line->value("--row"), &error);
+        if (!id)
+            return fail(err, error);
+        filter.rowId = *id;
     }
     filter.login = line->value("--login");
     if (line->has("--since")) {
-        const QString since = line->value("--since");
-        filter.since = QDateTime::fromString(since, QStringLiteral("yyyy-MM-dd HH:mm"));
-        if (!filter.since.isValid())
-            filter.since = QDate::fromString(since, Qt::ISODate).startOfDay();
-        if (!filter.since.isValid())
-            return fail(err, QStringLiteral("'%1' is not a date such as 2026-09-01 or 2026-09-01 08:30.").arg(since));
+        const auto since = readSince(line->value("--since"), &error);
+        if (!since)
+            return fail(err, error);
+        filter.since = *since;
     }
     auto admin = server::Administration::open(line->words.at(1), &error);
     const auto entries = admin ? admin->audit(filter, &error) : std::nullopt;

@@ -68,4 +68,25 @@ std::optional<CommandLine> readCommandLine(const QStringList &arguments, const Q
     return line;
 }
 
+std::optional<QDateTime> readSince(const QString &text, QString *error)
+{
+    QDateTime time = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm"));
+    if (!time.isValid())
+        time = QDate::fromString(text, Qt::ISODate).startOfDay();
+    if (time.isValid())
+        return time;
+    *error = QStringLiteral("'%1' is not a date such as 2026-09-01 or 2026-09-01 08:30.").arg(text);
+    return std::nullopt;
+}
+
+std::optional<qint64> readRowId(const QString &text, QString *error)
+{
+    bool ok = false;
+    const qint64 id = text.toLongLong(&ok);
+    if (ok)
+        return id;
+    *error = QStringLiteral("'%1' is not a row id.").arg(text);
+    return std::nullopt;
+}
+
 } // namespace olm::admin

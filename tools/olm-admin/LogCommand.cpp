@@ -7,6 +7,8 @@
 //   stored, tab-separated, for scripts.
 #include "AdminCommands.h"
 
+#include "CommandLine.h"
+
 #include "TextOutput.h"
 
 #include "server/Database.h"
@@ -113,23 +115,21 @@ int runLogCommand(const QStringList &arguments, QTextStream &out, QTextStream &e
             return fail(err, QStringLiteral("--raw lists every entry; it takes no filter."));
         return printRawLog(database, out, err);
     }
+    QString error;
     server::LogFilter filter;
     if (parser.isSet(rowOption)) {
-        bool ok = false;
-        filter.rowId = parser.value(rowOption).toLongLong(&ok);
-        if (!ok)
-            return fail(err, QStringLiteral("'%1' is not a row id.").arg(parser.value(rowOption)));
+        const auto id = readRowId(parser.value(rowOption), &error);
+        if (!id)
+            return fail(err, error);
+        filter.rowId = *id;
     }
     filter.login = parser.value(loginOption);
     if (parser.isSet(sinceOption)) {
-        const QString since = parser.value(sinceOption);
-        filter.since = QDateTime::fromString(since, QStringLiteral("yyyy-MM-dd HH:mm"));
-        if (!filter.since.isValid())
-            filter.since = QDate::fromString(since, Qt::ISODate).startOfDay();
-        if (!filter.since.isValid())
-            return fail(err, QStringLiteral("'%1' is not a date such as 2026-09-01 or 2026-09-01 08:30.").arg(since));
+        const auto since = readSince(parser.value(sinceOption), &error);
+        if (!since)
+            return fail(err, error);
+        filter.since = *since;
     }
-    QString error;
     // Two passes over the log rather than one held in memory: the first finds the widths.
     auto widths = server::logColumnWidths(database, filter, &error);
     if (!widths)

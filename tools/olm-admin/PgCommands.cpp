@@ -3,6 +3,8 @@
 #include "PgAdministration.h"
 
 #include "AdminCommands.h"
+
+#include "CommandLine.h"
 #include "TextOutput.h"
 
 #include <QDateTime>
@@ -107,14 +109,10 @@ QList<QStringList> pgCells(const QList<QVariantList> &rows)
 // DATE of --since: YYYY-MM-DD HH:MM or YYYY-MM-DD.
 std::optional<QString> pgSince(const QString &since, QString *error)
 {
-    QDateTime time = QDateTime::fromString(since, QStringLiteral("yyyy-MM-dd HH:mm"));
-    if (!time.isValid())
-        time = QDate::fromString(since, Qt::ISODate).startOfDay();
-    if (!time.isValid()) {
-        *error = QStringLiteral("'%1' is not a date such as 2026-09-01 or 2026-09-01 08:30.").arg(since);
+    const auto time = readSince(since, error);
+    if (!time)
         return std::nullopt;
-    }
-    return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return time->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 } // namespace
